@@ -112,3 +112,46 @@ void EngineLogError(std::int32_t level, std::int32_t code);
 void EngineLogLastError(std::int32_t level);
 void SetEngineLogLevel(std::int32_t level);
 std::int32_t GetEngineLogLevel();
+
+// --- Group placement -------------------------------------------------------
+// The file's TotalClusters (0 unless the whole map was read); returns the
+// map status.
+std::int32_t GetFileClusterCount(HANDLE file, std::int64_t& clusters);
+// Lays the files out one after another, in list order, in one free run of
+// the first file's volume: from the start of the lowest run that holds them
+// all, or (toTail) ending at the end of the highest. Returns 0, or
+// DEFRAG_LIST_NO_VOLUME when that volume cannot be opened.
+std::int32_t DefragmentList(const std::vector<std::string>& files, bool toTail,
+                            const TStopCallback& stop = {});
+
+// --- Fragmentation scan ----------------------------------------------------
+// One file found by the scan.
+struct TFileRegionPair {
+  bool Checked = false;
+  std::string FileName;
+  std::int32_t Fragments = 0;
+  std::int64_t Size = 0;
+};
+using TFileRegionList = std::vector<TFileRegionPair>;
+
+// Called on entering each folder with its path (ending in "\") and the
+// number of records so far; true stops the scan. May be empty.
+using TScanProgressCallback = std::function<bool(const std::string& folder, std::int32_t found)>;
+
+// Fragments of an open file: 0 when it has no clusters outside its MFT
+// record or the first map request failed, -1 when the map failed later.
+std::int64_t GetFileFragmentCount(HANDLE file);
+// Walks `folder` (ending in "\") depth first, leaving out system entries,
+// and appends every file with at least `minFragments` fragments and
+// `minSize` bytes.
+void ScanForFragmentedFiles(const std::string& folder, std::int32_t minFragments,
+                            TFileRegionList& list, std::int64_t minSize,
+                            const TScanProgressCallback& progress = {});
+
+// Orders for the scan's results: negative when a goes first.
+std::int32_t CompareByFragmentsDesc(const TFileRegionPair& a, const TFileRegionPair& b);
+std::int32_t CompareByFragmentsAsc(const TFileRegionPair& a, const TFileRegionPair& b);
+std::int32_t CompareBySizeDesc(const TFileRegionPair& a, const TFileRegionPair& b);
+std::int32_t CompareBySizeAsc(const TFileRegionPair& a, const TFileRegionPair& b);
+std::int32_t CompareByNameAsc(const TFileRegionPair& a, const TFileRegionPair& b);
+std::int32_t CompareByNameDesc(const TFileRegionPair& a, const TFileRegionPair& b);
