@@ -5,6 +5,8 @@
 // Exit codes: 0 normal end and usage errors; 1 the mutex could not be
 // created, waited for (50 s) or released, or was found abandoned; 2 the
 // list file could not be opened (so a script can tell it failed).
+#include <exception>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -26,9 +28,20 @@ void DefragmentOne(const std::string& name) {
   aux::WriteLine("Done : \"" + name + "\"");
 }
 
+// The list file's name is UTF-8; a path built from char8_t keeps it so on
+// every system (a plain char name would be read in Windows' ANSI code page).
+std::ifstream OpenList(const std::string& listFile) {
+  try {
+    return std::ifstream(std::filesystem::path(std::u8string(listFile.begin(), listFile.end())),
+                         std::ios::binary);
+  } catch (const std::exception&) {
+    return std::ifstream();  // not a valid name: it cannot be opened either
+  }
+}
+
 // Runs the list; false when the list file cannot be opened.
 bool DefragmentList(const std::string& listFile) {
-  std::ifstream in(listFile, std::ios::binary);
+  std::ifstream in = OpenList(listFile);
   if (!in) return false;
   const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   for (const std::string& name : aux::SplitListLines(text)) DefragmentOne(name);
@@ -75,7 +88,7 @@ int Run(const std::vector<std::string>& args) {
 
 int main(int argc, char** argv) {
   aux::PrepareOutput();
-  const std::vector<std::string> args(argv + 1, argv + argc);
+  const std::vector<std::string> args = aux::Arguments(argc, argv);
   // Usage errors end at once: no output, no mutex.
   if (args.empty() || aux::HasSwitch(args, 'h') || args.size() > 2) return 0;
   auto platform = plat::MakeDefaultPlatform();

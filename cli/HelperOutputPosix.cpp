@@ -12,6 +12,10 @@ void PrepareOutput() {
   std::signal(SIGPIPE, SIG_IGN);
 }
 
+std::vector<std::string> Arguments(int argc, char** argv) {
+  return std::vector<std::string>(argv + 1, argv + argc);
+}
+
 void WriteLine(const std::string& line) {
   const std::string bytes = line + "\r\n";
   std::size_t done = 0;

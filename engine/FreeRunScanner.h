@@ -15,6 +15,13 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define CONTIGRA_SCAN_SSE2 1
+#else
+#define CONTIGRA_SCAN_SSE2 0
+#endif
+
 // The plain one-cluster-at-a-time walk. It is the definition the fast
 // scanner must match exactly; tests and benchmarks compare against it.
 class ReferenceFreeRunWalk {
@@ -57,25 +64,81 @@ class ReferenceFreeRunWalk {
   std::int64_t openLen_ = 0;
 };
 
+static_assert(std::endian::native == std::endian::little,
+              "bitmap words are read as little-endian integers");
+
+namespace free_run_detail {
+
+inline std::uint64_t LoadWord(const std::uint8_t* bitmap, std::int64_t word) {
+  std::uint64_t w;
+  std::memcpy(&w, bitmap + word * 8, sizeof w);
+  return w;
+}
+
+// Nonzero when some 32-bit half of w is zero (all free).
+inline std::uint64_t FreeHalves(std::uint64_t w) {
+  constexpr std::uint64_t kLow = 0x0000000100000001, kHigh = 0x8000000080000000;
+  return (w - kLow) & ~w & kHigh;
+}
+
+// The first word in [from, end) with a free 32-bit half, or end: blocks of
+// 16 words are tested at once, then the word is found one by one.
+inline std::int64_t FirstWithFreeHalfPortable(const std::uint8_t* bitmap, std::int64_t from,
+                                              std::int64_t end) {
+  std::int64_t k = from;
+  for (; end - k >= 16; k += 16) {
+    std::uint64_t w[16];
+    std::memcpy(w, bitmap + k * 8, sizeof w);
+    std::uint64_t any = 0;
+    for (std::uint64_t x : w) any |= FreeHalves(x);
+    if (any != 0) break;
+  }
+  while (k < end && FreeHalves(LoadWord(bitmap, k)) == 0) ++k;
+  return k;
+}
+
+inline std::int64_t FirstWithFreeHalf(const std::uint8_t* bitmap, std::int64_t from,
+                                      std::int64_t end) {
+#if CONTIGRA_SCAN_SSE2
+  std::int64_t k = from;
+  const __m128i zero = _mm_setzero_si128();
+  for (; end - k >= 16; k += 16) {
+    const std::uint8_t* p = bitmap + k * 8;
+    __m128i any = _mm_setzero_si128();
+    for (int i = 0; i < 8; ++i) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
+      any = _mm_or_si128(any, _mm_cmpeq_epi32(v, zero));
+    }
+    if (_mm_movemask_epi8(any) != 0) break;
+  }
+  return FirstWithFreeHalfPortable(bitmap, k, end);
+#else
+  return FirstWithFreeHalfPortable(bitmap, from, end);
+#endif
+}
+
+}  // namespace free_run_detail
+
 // Same contract and results as ReferenceFreeRunWalk, 64 clusters at a time.
 //
 // Words are read with memcpy (no alignment assumed, nothing read past the
-// piece's last byte) and scanned with bit counts:
-//  - a word with no used bit extends the open run by 64;
-//  - otherwise the open run ends at the word's lowest used bit, the free
-//    runs between its used bits are complete runs, and its free high bits
-//    open the next run.
-// A run that starts and ends inside one word is at most 62 long, so from
-// `needed` >= 63 on those inner runs are never looked at. Such a run of at
-// least 63 clusters also covers a whole aligned 32-bit half of some word,
-// so stretches of words that have no free half cannot hold one (unless the
-// run carried in is already long): they are skipped with a filter that
-// tests eight words at once, and only the last skipped word matters (its
-// free high bits open the next run). Random and finely fragmented bitmaps
+// piece's last byte) and taken apart with bit counts: a word with no used
+// bit extends the open run by 64; otherwise the open run ends at the word's
+// lowest used bit, the free runs between its used bits are complete, and
+// its free high bits open the next run.
+//
+// A run between two used bits of one word is at most 62 long, so from
+// `needed` >= 63 on those runs are never looked at. A run of 63 or more
+// covers a whole aligned 32-bit half of some word, so a stretch of words
+// with no free half holds no run that fits, unless the run carried into it
+// is already within 31 of `needed`. Such stretches are skipped with a test
+// of 16 words at a time, and only the last skipped word matters: its free
+// high bits open the next run. Random and finely fragmented bitmaps then
 // cost little more than reading them.
-// For smaller `needed` the runs inside each word are narrowed with shifts to
-// those that are long enough before any is visited, so a visit is made
-// per qualifying run rather than per run.
+//
+// Below 63 the free bits between a word's used bits are narrowed with
+// shifts to the starts of runs long enough, so the word costs one step per
+// run that fits rather than one per run.
 //
 // Cluster numbers (`base`) are taken to be non-negative, as LCNs are.
 class FastFreeRunScanner {
@@ -110,37 +173,11 @@ class FastFreeRunScanner {
   }
 
  private:
-  static_assert(std::endian::native == std::endian::little,
-                "bitmap words are read as little-endian integers");
-
   // From this length on no run inside a single word can qualify.
   static constexpr std::int64_t kNoInnerRuns = 63;
 
   static std::uint64_t Load(const std::uint8_t* bitmap, std::int64_t word) {
-    std::uint64_t w;
-    std::memcpy(&w, bitmap + word * 8, sizeof w);
-    return w;
-  }
-
-  // Nonzero when some 32-bit half of w is zero (all free).
-  static std::uint64_t FreeHalves(std::uint64_t w) {
-    constexpr std::uint64_t kLow = 0x0000000100000001, kHigh = 0x8000000080000000;
-    return (w - kLow) & ~w & kHigh;
-  }
-
-  // The first word in [from, end) with a free 32-bit half, or end.
-  static std::int64_t SkipNoFreeHalf(const std::uint8_t* bitmap, std::int64_t from,
-                                     std::int64_t end) {
-    std::int64_t k = from;
-    for (; end - k >= 8; k += 8) {
-      std::uint64_t w[8];
-      std::memcpy(w, bitmap + k * 8, sizeof w);
-      std::uint64_t any = 0;
-      for (std::uint64_t x : w) any |= FreeHalves(x);
-      if (any) break;
-    }
-    while (k < end && !FreeHalves(Load(bitmap, k))) ++k;
-    return k;
+    return free_run_detail::LoadWord(bitmap, word);
   }
 
   // Ends the open run, which has grown by `more` clusters and starts at
@@ -213,7 +250,7 @@ class FastFreeRunScanner {
       // short of `needed` and holds no long run itself; nor can the next
       // one, since the open run it inherits is under 32.
       if (openLen_ < needed_ - 31) {
-        const std::int64_t next = SkipNoFreeHalf(bitmap, k, words);
+        const std::int64_t next = free_run_detail::FirstWithFreeHalf(bitmap, k, words);
         if (next > k) {
           const int high = std::countl_zero(Load(bitmap, next - 1));
           openLcn_ = base + next * 64 - high;

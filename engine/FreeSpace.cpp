@@ -1,4 +1,6 @@
 // Reading the volume bitmap request by request and finding free runs.
+#include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "FreeRunScanner.h"
@@ -17,12 +19,32 @@ struct BitmapPass {
   std::int32_t Failure = 0;     // the failing status, 0 when read to the end
 };
 
+// The request buffer, placed so that the bitmap bytes after its header
+// start on a cache line. Each answer is copied into it; a copy whose
+// destination sits a few bytes past its source's alignment can take twice
+// as long (glibc's memcpy of 128 KiB on AMD Zen, measured in
+// bench_free_space), and the source is most likely line-aligned.
+class RequestBuffer {
+ public:
+  RequestBuffer() : storage_(rec::kBitmapBufferSize + kLine) {
+    const auto bits = reinterpret_cast<std::uintptr_t>(storage_.data()) + rec::kBitmapBitsOffset;
+    start_ = storage_.data() + (kLine - bits % kLine) % kLine;
+  }
+  std::uint8_t* data() { return start_; }
+  static constexpr std::size_t size() { return rec::kBitmapBufferSize; }
+
+ private:
+  static constexpr std::size_t kLine = 64;
+  std::vector<std::uint8_t> storage_;
+  std::uint8_t* start_;
+};
+
 // Reads the bitmap from LCN 0 in requests of up to 1,048,576 clusters and
 // feeds each answer to the walker, which judges runs as they end. The one
 // request buffer is the only copy of the bitmap held.
 template <class Walker, class Judge>
 BitmapPass WalkBitmap(HANDLE volume, Walker& walker, Judge&& judge) {
-  std::vector<std::uint8_t> buffer(rec::kBitmapBufferSize);
+  RequestBuffer buffer;
   std::int64_t next = 0;
   for (;;) {
     std::uint8_t input[8];

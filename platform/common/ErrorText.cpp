@@ -40,6 +40,9 @@ std::string StandardErrorText(std::uint32_t code) {
     case 112: return "There is not enough space on the disk.\r\n";
     case 123: return "The filename, directory name, or volume label syntax is incorrect.\r\n";
     case 258: return "The wait operation timed out.\r\n";
+    case 1005:
+      return "The volume does not contain a recognized file system.\r\nPlease make sure that all "
+             "required file system drivers are loaded and that the volume is not corrupted.\r\n";
     case 1117: return "The request could not be performed because of an I/O device error.\r\n";
     case 1392: return "The file or directory is corrupted and unreadable.\r\n";
     default: return {};

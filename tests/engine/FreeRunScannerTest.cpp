@@ -109,7 +109,10 @@ std::vector<std::int64_t> RandomCuts(std::int64_t clusters, std::mt19937_64& rng
     switch (rng() % 5) {
       case 0: bits = 1; break;
       case 1: bits = 1 + static_cast<std::int64_t>(rng() % 9); break;
-      case 2: bits = 64 * (1 + static_cast<std::int64_t>(rng() % 2)) - 2 + static_cast<std::int64_t>(rng() % 5); break;
+      case 2:  // 62 .. 66 or 126 .. 130
+        bits = 64 * (1 + static_cast<std::int64_t>(rng() % 2)) - 2 +
+               static_cast<std::int64_t>(rng() % 5);
+        break;
       case 3: bits = 1 + static_cast<std::int64_t>(rng() % 400); break;
       default: bits = 1 + static_cast<std::int64_t>(rng() % 6000); break;
     }
@@ -121,11 +124,15 @@ std::vector<std::int64_t> RandomCuts(std::int64_t clusters, std::mt19937_64& rng
 }
 
 // Bitmaps of every density and grain: each cluster used with a fixed
-// probability, or alternating used and free runs of random lengths.
+// probability, or alternating used and free runs of random lengths; either
+// with free holes of random length planted now and then, so that long
+// stretches with no fitting run end in one that may fit.
 struct Shape {
   const char* Name;
   double UsedChance;  // per cluster; < 0 for alternating runs
   std::int64_t MeanUsed = 0, MeanFree = 0;
+  std::int64_t MaxClusters = 40000;
+  std::int64_t HoleEvery = 0, HoleMax = 0;  // mean spacing and longest hole; 0: none
 };
 constexpr Shape kShapes[] = {
     {"AllFree", 0.0},
@@ -140,21 +147,30 @@ constexpr Shape kShapes[] = {
     {"LongFree", -1, 40, 900},
     {"LongUsedShortFree", -1, 2000, 120},
     {"Huge", -1, 3000, 9000},
+    {"NoiseWithHoles", 0.5, 0, 0, 300000, 30000, 300},
+    {"UsedWithRareHoles", 1.0, 0, 0, 300000, 40000, 5000},
 };
 
-std::vector<bool> MakeBitmap(const Shape& s, std::int64_t clusters, std::mt19937_64& rng) {
-  std::vector<bool> used(static_cast<std::size_t>(clusters));
+std::vector<bool> MakeBitmap(const Shape& s, std::mt19937_64& rng) {
+  const auto clusters = static_cast<std::size_t>(1 + rng() % s.MaxClusters);
+  std::vector<bool> used(clusters);
   if (s.UsedChance >= 0) {
     std::bernoulli_distribution coin(s.UsedChance);
-    for (std::size_t i = 0; i < used.size(); ++i) used[i] = coin(rng);
-    return used;
+    for (std::size_t i = 0; i < clusters; ++i) used[i] = coin(rng);
+  } else {
+    bool u = rng() & 1;
+    for (std::size_t i = 0; i < clusters;) {
+      const std::int64_t mean = u ? s.MeanUsed : s.MeanFree;
+      auto len = static_cast<std::size_t>(1 + rng() % static_cast<std::uint64_t>(2 * mean));
+      for (; len > 0 && i < clusters; --len) used[i++] = u;
+      u = !u;
+    }
   }
-  bool u = rng() & 1;
-  for (std::size_t i = 0; i < used.size();) {
-    const std::int64_t mean = u ? s.MeanUsed : s.MeanFree;
-    auto len = static_cast<std::size_t>(1 + rng() % static_cast<std::uint64_t>(2 * mean));
-    for (; len > 0 && i < used.size(); --len) used[i++] = u;
-    u = !u;
+  for (std::size_t i = 0; s.HoleEvery > 0;) {
+    i += static_cast<std::size_t>(1 + rng() % (2 * s.HoleEvery));
+    if (i >= clusters) break;
+    const auto len = static_cast<std::size_t>(1 + rng() % s.HoleMax);
+    for (std::size_t j = i; j < i + len && j < clusters; ++j) used[j] = false;
   }
   return used;
 }
@@ -168,8 +184,8 @@ TEST(FreeRunScannerTest, JudgesTheSameRunsAsTheReferenceWalk) {
   std::mt19937_64 rng(7);
   for (const Shape& shape : kShapes) {
     for (int round = 0; round < 4; ++round) {
-      const std::int64_t clusters = 1 + static_cast<std::int64_t>(rng() % 40000);
-      const std::vector<bool> used = MakeBitmap(shape, clusters, rng);
+      const std::vector<bool> used = MakeBitmap(shape, rng);
+      const auto clusters = static_cast<std::int64_t>(used.size());
       const std::int64_t origin = static_cast<std::int64_t>(rng() % 100000);
       // Random cuts, and the whole volume in one piece.
       for (const auto& cuts : {RandomCuts(clusters, rng), std::vector<std::int64_t>{clusters}}) {
@@ -190,8 +206,8 @@ TEST(FreeRunScannerTest, JudgesTheSameRunsAsTheReferenceWalk) {
 TEST(FreeRunScannerTest, StopsAtTheSameRunAsTheReferenceWalk) {
   std::mt19937_64 rng(11);
   for (const Shape& shape : kShapes) {
-    const std::int64_t clusters = 1 + static_cast<std::int64_t>(rng() % 30000);
-    const std::vector<bool> used = MakeBitmap(shape, clusters, rng);
+    const std::vector<bool> used = MakeBitmap(shape, rng);
+    const auto clusters = static_cast<std::int64_t>(used.size());
     const Pieces pieces(used, static_cast<std::int64_t>(rng() % 1000), RandomCuts(clusters, rng), rng);
     for (std::int64_t needed : kNeeded) {
       const std::size_t total = Feed<ReferenceFreeRunWalk>(pieces, needed).Runs.size();
@@ -249,14 +265,14 @@ INSTANTIATE_TEST_SUITE_P(
         HandCase{"RunEndsAtPieceEdge", {10, 118, 10}, {128, 10}, 5, 100, {{15, 118, 1}}},
         // Free from the last cluster of piece 0 through piece 1 and into 2.
         HandCase{"RunSpansThreePieces", {99, 1 + 64 + 7, 30}, {100, 64, 37}, 0, 72, {{99, 72, 2}}},
-        // Runs that end at the very last bit of a word and of a piece,
-        // with pieces ending mid-word.
+        // Short runs across odd pieces: the first ends in the second piece,
+        // and the 63-cluster run fills piece 2 exactly, so piece 3 ends it.
         HandCase{"OddPiecesAndShortRuns",
                  {1, 2, 1, 3, 57, 63, 1, 1, 1},
-                 {3, 61, 67, 3, 1},
+                 {3, 61, 63, 2, 1},
                  1000,
                  2,
-                 {{1001, 2, 0}, {1004, 3, 1}, {1064, 63, 2}}},
+                 {{1001, 2, 1}, {1004, 3, 1}, {1064, 63, 3}}},
         HandCase{"NeededZeroJudgesEveryRun", {1, 1, 1, 1, 1}, {5}, 0, 0,
                  {{1, 1, 0}, {3, 1, 0}}},
         HandCase{"NothingNeededOfHugeLength", {0, 200000}, {65536, 134464}, 0, kHuge, {}}),

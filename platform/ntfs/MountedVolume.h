@@ -1,0 +1,55 @@
+// One libntfs-3g mount per volume per process, shared by every handle on
+// it and unmounted when the last one lets go. All members are called with
+// LibraryLock() held, including the destructor (the last shared_ptr must be
+// dropped under the lock).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "DriveTable.h"
+#include "ImageFile.h"
+
+struct _ntfs_volume;
+
+namespace ntfs {
+
+class MountedVolume {
+ public:
+  // The mount of `entry`'s volume, mounting it when no handle has it yet.
+  // A volume that must not be written (hibernated, unclean journal,
+  // read-only file) is mounted read-only; asking for write access to it
+  // fails with the reason. On failure returns null with the Windows error.
+  static std::shared_ptr<MountedVolume> Acquire(const DriveEntry& entry, bool wantWrite,
+                                                std::uint32_t& error);
+  ~MountedVolume();
+  MountedVolume(const MountedVolume&) = delete;
+  MountedVolume& operator=(const MountedVolume&) = delete;
+
+  _ntfs_volume* Vol() const { return vol_; }
+  // 0 when the volume may be written, else the Windows error that a write
+  // access gets (ERROR_NOT_READY or ERROR_WRITE_PROTECT).
+  std::uint32_t WriteRefusal() const { return writeRefusal_; }
+
+  // Called before the first change: marks the volume dirty on disk so an
+  // interrupted batch makes the next Windows mount check the volume (and
+  // give back clusters a killed move leaked). False if that write failed.
+  bool BeginChanges();
+  // A change failed after claiming clusters: leave the dirty mark set.
+  void KeepDirty() { keepDirty_ = true; }
+
+ private:
+  MountedVolume() = default;
+  bool MountOnce(bool readOnly, int& err);
+  void Unmount();
+
+  std::unique_ptr<ImageFile> image_;
+  _ntfs_volume* vol_ = nullptr;
+  std::uint32_t writeRefusal_ = 0;
+  VolumeKey key_;
+  bool markedDirty_ = false;  // we set the on-disk dirty flag
+  bool keepDirty_ = false;
+};
+
+}  // namespace ntfs
