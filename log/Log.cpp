@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "Files.h"
 #include "Platform.h"
 #include "SystemInfoLines.h"
 
@@ -27,14 +28,9 @@ std::string ErrorMessageText(std::int32_t code) {
 void TLog::Create() {
   const std::string exe = plat::ExecutablePath();
   if (exe.empty()) return;
-  std::string path = LogFilePathFor(exe);
-  const std::string folder = std::filesystem::path(path).parent_path().string();
-  if (!plat::FolderIsWritable(folder)) {
-    std::error_code ignored;
-    std::filesystem::create_directories(plat::ConfigFolder(), ignored);
-    path = plat::ConfigFolder() + "/" + std::filesystem::path(path).filename().string();
-  }
-  Create(path);
+  // Beside the executable, or in the configuration folder when that one
+  // is not writable.
+  Create(plat::SettingsFolder() + std::filesystem::path(LogFilePathFor(exe)).filename().string());
 }
 
 void TLog::Create(const std::string& path) {
