@@ -10,20 +10,28 @@ namespace rec = plat::rec;
 
 namespace {
 
-// Appends the extents of one answer; returns the running VCN after them.
-std::int64_t AppendExtents(const std::uint8_t* buffer, TFileMap& map) {
+// An answer the file system cannot have meant: more extents than the
+// buffer holds, or an extent that does not move forward.
+constexpr std::int32_t kStatusFileCorrupt = static_cast<std::int32_t>(0xC0000102u);
+
+// Appends the extents of one answer and moves `vcn` past them. Returns
+// false when the answer is malformed; what came before it stays.
+bool AppendExtents(const std::uint8_t* buffer, TFileMap& map, std::int64_t& vcn) {
   const std::uint32_t count = rec::LoadU32(buffer, rec::kMapExtentCountOffset);
-  std::int64_t vcn = rec::LoadI64(buffer, rec::kMapStartingVcnOffset);
-  map.BlockCount += count;
-  for (std::uint32_t i = 0; i < count && i < rec::kMapMaxExtents; ++i) {
-    const std::size_t at = rec::kMapExtentsOffset + i * rec::kMapExtentSize;
-    const std::int64_t next = rec::LoadI64(buffer, at);
-    const std::int64_t length = next - vcn;
-    map.Blocks.push_back({vcn, rec::LoadI64(buffer, at + 8), length, length});
-    map.TotalClusters += length;
-    vcn = next;
+  if (count > rec::kMapMaxExtents) return false;
+  std::int64_t at = rec::LoadI64(buffer, rec::kMapStartingVcnOffset);
+  if (at < 0 || (vcn > 0 && at != vcn)) return false;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const std::size_t offset = rec::kMapExtentsOffset + i * rec::kMapExtentSize;
+    const std::int64_t next = rec::LoadI64(buffer, offset);
+    if (next <= at) return false;
+    map.Blocks.push_back({at, rec::LoadI64(buffer, offset + 8), next - at, next - at});
+    map.TotalClusters += next - at;
+    ++map.BlockCount;
+    at = next;
   }
-  return vcn;
+  vcn = at;
+  return true;
 }
 
 }  // namespace
@@ -43,8 +51,10 @@ std::int32_t GetFileMap(HANDLE file, TFileMap& map) {
     if (!engine_detail::IsMoreOrDone(sent) && sent != STATUS_PENDING) return sent;
     const std::int32_t status = engine_detail::SettleRequest(sent, file, iosb);
     if (!engine_detail::IsMoreOrDone(status)) return status;
-    vcn = AppendExtents(buffer.data(), map);
+    const std::int64_t before = vcn;
+    if (!AppendExtents(buffer.data(), map, vcn)) return kStatusFileCorrupt;
     if (status == STATUS_SUCCESS) return STATUS_SUCCESS;
+    if (vcn == before) return kStatusFileCorrupt;  // "more follows" that never moves on
   }
 }
 

@@ -81,40 +81,45 @@ inline std::uint64_t FreeHalves(std::uint64_t w) {
   return (w - kLow) & ~w & kHigh;
 }
 
-// The first word in [from, end) with a free 32-bit half, or end: blocks of
-// 16 words are tested at once, then the word is found one by one.
-inline std::int64_t FirstWithFreeHalfPortable(const std::uint8_t* bitmap, std::int64_t from,
-                                              std::int64_t end) {
+#if CONTIGRA_SCAN_SSE2
+inline constexpr bool kVectorScan = true;
+#else
+inline constexpr bool kVectorScan = false;
+#endif
+
+// The first word in [from, end) with a free 32-bit half, or end. A few
+// words are tried one by one, as stretches are often short; then blocks of
+// 16 words are tested at once (with SSE2 when kVector), and the word is
+// found one by one in the block that has it.
+template <bool kVector = kVectorScan>
+std::int64_t FirstWithFreeHalf(const std::uint8_t* bitmap, std::int64_t from, std::int64_t end) {
   std::int64_t k = from;
+  for (const std::int64_t first = std::min(end, from + 4); k < first; ++k)
+    if (FreeHalves(LoadWord(bitmap, k)) != 0) return k;
   for (; end - k >= 16; k += 16) {
-    std::uint64_t w[16];
-    std::memcpy(w, bitmap + k * 8, sizeof w);
-    std::uint64_t any = 0;
-    for (std::uint64_t x : w) any |= FreeHalves(x);
-    if (any != 0) break;
+    const std::uint8_t* p = bitmap + k * 8;
+    bool any = false;
+    if constexpr (kVector) {
+#if CONTIGRA_SCAN_SSE2
+      const __m128i zero = _mm_setzero_si128();
+      __m128i halves = _mm_setzero_si128();
+      for (int i = 0; i < 8; ++i) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
+        halves = _mm_or_si128(halves, _mm_cmpeq_epi32(v, zero));
+      }
+      any = _mm_movemask_epi8(halves) != 0;
+#endif
+    } else {
+      std::uint64_t w[16];
+      std::memcpy(w, p, sizeof w);
+      std::uint64_t halves = 0;
+      for (std::uint64_t x : w) halves |= FreeHalves(x);
+      any = halves != 0;
+    }
+    if (any) break;
   }
   while (k < end && FreeHalves(LoadWord(bitmap, k)) == 0) ++k;
   return k;
-}
-
-inline std::int64_t FirstWithFreeHalf(const std::uint8_t* bitmap, std::int64_t from,
-                                      std::int64_t end) {
-#if CONTIGRA_SCAN_SSE2
-  std::int64_t k = from;
-  const __m128i zero = _mm_setzero_si128();
-  for (; end - k >= 16; k += 16) {
-    const std::uint8_t* p = bitmap + k * 8;
-    __m128i any = _mm_setzero_si128();
-    for (int i = 0; i < 8; ++i) {
-      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
-      any = _mm_or_si128(any, _mm_cmpeq_epi32(v, zero));
-    }
-    if (_mm_movemask_epi8(any) != 0) break;
-  }
-  return FirstWithFreeHalfPortable(bitmap, k, end);
-#else
-  return FirstWithFreeHalfPortable(bitmap, from, end);
-#endif
 }
 
 }  // namespace free_run_detail
@@ -181,13 +186,14 @@ class FastFreeRunScanner {
   }
 
   // Ends the open run, which has grown by `more` clusters and starts at
-  // `lcn` when nothing was open; true when the judge stops.
+  // `lcn` when nothing was open; true when the judge stops. Callers make
+  // sure the run is not empty.
   template <class Judge>
   bool CloseOpen(std::int64_t lcn, std::int64_t more, Judge& judge) {
     const std::int64_t len = openLen_ + more;
     if (openLen_ > 0) lcn = openLcn_;
     openLen_ = 0;
-    return len >= needed_ && len > 0 && judge(lcn, len);
+    return len >= needed_ && judge(lcn, len);
   }
 
   // One word at cluster `at`.
@@ -215,9 +221,10 @@ class FastFreeRunScanner {
   template <class Judge>
   bool InnerRuns(std::uint64_t w, int low, int high, std::int64_t at, Judge& judge) {
     // Free bits above the lowest used bit and below the highest one.
-    const std::uint64_t free = ~w & ~((std::uint64_t{2} << low) - 1) & (~std::uint64_t{0} >> high);
+    const std::uint64_t freeBits =
+        ~w & ~((std::uint64_t{2} << low) - 1) & (~std::uint64_t{0} >> high);
     // Bit i stays set in `fits` when clusters i .. i+needed-1 are all free.
-    std::uint64_t fits = free;
+    std::uint64_t fits = freeBits;
     for (std::int64_t have = 1; have < needed_;) {
       const std::int64_t shift = std::min(have, needed_ - have);
       fits &= fits >> shift;
@@ -227,7 +234,7 @@ class FastFreeRunScanner {
     std::uint64_t starts = fits & ~(fits << 1);
     while (starts != 0) {
       const int start = std::countr_zero(starts);
-      const int end = std::countr_zero(~free & (~std::uint64_t{0} << start));
+      const int end = std::countr_zero(~freeBits & (~std::uint64_t{0} << start));
       if (judge(at + start, std::int64_t{end - start})) return true;
       starts &= starts - 1;
     }
@@ -245,21 +252,22 @@ class FastFreeRunScanner {
   template <class Judge>
   bool WalkLong(const std::uint8_t* bitmap, std::int64_t base, std::int64_t words,
                 Judge& judge) {
-    for (std::int64_t k = 0; k < words; ++k) {
+    for (std::int64_t k = 0; k < words;) {
+      const std::uint64_t w = Load(bitmap, k);
+      if (free_run_detail::FreeHalves(w) != 0 || openLen_ >= needed_ - 31) {
+        if (Step<false>(w, base + k * 64, judge)) return true;
+        ++k;
+        continue;
+      }
       // With the open run this short, a word with no free half ends it
       // short of `needed` and holds no long run itself; nor can the next
-      // one, since the open run it inherits is under 32.
-      if (openLen_ < needed_ - 31) {
-        const std::int64_t next = free_run_detail::FirstWithFreeHalf(bitmap, k, words);
-        if (next > k) {
-          const int high = std::countl_zero(Load(bitmap, next - 1));
-          openLcn_ = base + next * 64 - high;
-          openLen_ = high;
-          k = next;
-          if (k == words) break;
-        }
-      }
-      if (Step<false>(Load(bitmap, k), base + k * 64, judge)) return true;
+      // one, as the open run it inherits is under 32. So up to the next
+      // word with a free half, nothing is judged, and the last word's free
+      // high bits are the open run.
+      k = free_run_detail::FirstWithFreeHalf(bitmap, k + 1, words);
+      const int high = std::countl_zero(Load(bitmap, k - 1));
+      openLcn_ = base + k * 64 - high;
+      openLen_ = high;
     }
     return false;
   }

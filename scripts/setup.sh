@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need (listed in
-# scripts/apt-packages.txt), only those that are missing.
+# scripts/apt-packages.txt, or in the list file given as the argument),
+# only those that are missing.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-mapfile -t wanted < <(grep -vE '^\s*(#|$)' "$here/apt-packages.txt")
+list="${1:-$here/apt-packages.txt}"
+mapfile -t wanted < <(grep -vE '^\s*(#|$)' "$list")
 missing=()
 for pkg in "${wanted[@]}"; do
   dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")

@@ -23,3 +23,6 @@ ASAN_OPTIONS=detect_leaks=1:fast_unwind_on_malloc=0 UBSAN_OPTIONS=print_stacktra
 cmake --preset tsan >/dev/null
 cmake --build --preset tsan -j "$jobs"
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ctest --preset tsan -j "$jobs"
+
+# The Windows backend and helper, cross-built with MinGW-w64 and run under Wine.
+bash scripts/test-windows.sh

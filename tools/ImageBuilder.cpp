@@ -13,8 +13,6 @@
 namespace imagekit {
 namespace {
 
-constexpr char kFiller[] = "$contigra.filler";
-
 std::vector<std::string> SplitPath(const std::string& path) {
   std::vector<std::string> parts;
   std::string cur;
@@ -114,14 +112,92 @@ bool WriteWhole(ntfs_volume* vol, const LayoutEntry& e) {
   return ntfs_inode_close(ni) == 0 && ok;
 }
 
-// Writes the fragmented files round-robin, one chunk each per round, with a
-// cluster of filler between rounds; the filler is deleted afterwards so its
-// clusters become the gaps between the pieces.
+// The cluster just past the last allocated run of `ni`'s data, or -1.
+std::int64_t ClusterAfterData(ntfs_inode* ni) {
+  ntfs_attr* na = ntfs_attr_open(ni, AT_DATA, AT_UNNAMED, 0);
+  if (!na) return -1;
+  std::int64_t after = -1;
+  if (NAttrNonResident(na) && ntfs_attr_map_whole_runlist(na) == 0)
+    for (const runlist_element* rl = na->rl; rl && rl->length; ++rl)
+      if (rl->lcn >= 0) after = rl->lcn + rl->length;
+  ntfs_attr_close(na);
+  return after;
+}
+
+// Marks `lcn` used in $Bitmap when it is free, so that the file ending
+// just before it cannot grow in place. True when the bit was set here.
+bool Fence(ntfs_volume* vol, std::int64_t lcn) {
+  if (lcn < 0 || lcn >= vol->nr_clusters) return false;
+  u8 byte = 0;
+  if (ntfs_attr_pread(vol->lcnbmp_na, lcn / 8, 1, &byte) != 1 || (byte >> (lcn % 8)) & 1)
+    return false;
+  return ntfs_bitmap_set_run(vol->lcnbmp_na, lcn, 1) == 0;
+}
+
+// Makes the next allocation start at the first free cluster at or after
+// `cursor`. When a file cannot grow in place, libntfs-3g's allocator goes
+// to its data-zone position and takes the longest free run within the
+// 32,768 clusters from there; so the zone position is set to the cursor
+// and, while one chunk is written, every other free cluster of that window
+// is marked used, to be given back when this object goes.
+class FirstFit {
+ public:
+  FirstFit(ntfs_volume* vol, std::int64_t cursor) : vol_(vol) {
+    constexpr std::int64_t kWindow = 4096 * 8;  // the allocator's bitmap buffer
+    const std::int64_t from = cursor & ~std::int64_t{7};
+    const std::int64_t to = std::min<std::int64_t>(from + kWindow, vol->nr_clusters);
+    if (from >= to) return;
+    std::vector<u8> bits(static_cast<std::size_t>((to - from + 7) / 8));
+    const s64 bytes = static_cast<s64>(bits.size());
+    if (ntfs_attr_pread(vol->lcnbmp_na, from / 8, bytes, bits.data()) != bytes) return;
+    const auto used = [&](std::int64_t lcn) {
+      return (bits[static_cast<std::size_t>((lcn - from) / 8)] >> ((lcn - from) % 8)) & 1;
+    };
+    std::int64_t start = cursor;
+    while (start < to && used(start)) ++start;
+    if (start == to) return;  // nothing free here: leave the allocator alone
+    std::int64_t end = start;
+    while (end < to && !used(end)) ++end;
+    // Only runs that would win against [start, end) need hiding: longer
+    // ones, and as long ones before it (the first of equals wins).
+    for (std::int64_t lcn = from; lcn < to;) {
+      if (used(lcn) || lcn == start) {
+        lcn = lcn == start ? end : lcn + 1;
+        continue;
+      }
+      std::int64_t stop = lcn;
+      while (stop < to && !used(stop)) ++stop;
+      const std::int64_t length = stop - lcn;
+      if ((length > end - start || (length == end - start && lcn < start)) &&
+          ntfs_bitmap_set_run(vol->lcnbmp_na, lcn, length) == 0)
+        hidden_.emplace_back(lcn, length);
+      lcn = stop;
+    }
+    vol->data1_zone_pos = start;
+  }
+  ~FirstFit() {
+    for (const auto& [lcn, count] : hidden_) ntfs_bitmap_clear_run(vol_->lcnbmp_na, lcn, count);
+  }
+  FirstFit(const FirstFit&) = delete;
+  FirstFit& operator=(const FirstFit&) = delete;
+
+ private:
+  ntfs_volume* vol_;
+  std::vector<std::pair<std::int64_t, std::int64_t>> hidden_;
+};
+
+// Writes the fragmented files round-robin, one chunk each per round, each
+// chunk in the first free run after the previous one. After each chunk the
+// cluster following the file is fenced off (marked used), so the file's
+// next chunk has to start elsewhere; the fences are freed at the end and
+// become one-cluster gaps between the pieces. A file with frag=N ends up in
+// N pieces (more where a free run was shorter than a chunk).
 bool WriteInterleaved(ntfs_volume* vol, const std::vector<const LayoutEntry*>& files) {
   if (files.empty()) return true;
   const std::uint64_t cs = vol->cluster_size;
   std::vector<std::vector<std::uint8_t>> data;
   std::vector<std::uint64_t> chunk, done(files.size(), 0);
+  std::vector<std::int64_t> fences;
   int rounds = 0;
   for (const auto* e : files) {
     data.push_back(ExpectedContent(*e));
@@ -129,34 +205,34 @@ bool WriteInterleaved(ntfs_volume* vol, const std::vector<const LayoutEntry*>& f
     chunk.push_back(std::max<std::uint64_t>(1, (clusters + e->Fragments - 1) / e->Fragments) * cs);
     rounds = std::max(rounds, e->Fragments);
   }
-  std::vector<std::uint8_t> filler(static_cast<std::size_t>(cs) * static_cast<std::size_t>(rounds + 1), 0xF1);
+  std::int64_t cursor = vol->mft_zone_end;
   bool ok = true;
   for (int r = 0; r < rounds && ok; ++r) {
     for (std::size_t i = 0; i < files.size() && ok; ++i) {
       const std::uint64_t len = std::min(chunk[i], files[i]->Size - done[i]);
       if (len == 0) continue;
       ntfs_inode* ni = CreateEntry(vol, files[i]->Path, S_IFREG);
-      ok = ni && WriteAt(ni, data[i], done[i], len);
+      {
+        const FirstFit place(vol, cursor);
+        ok = ni && WriteAt(ni, data[i], done[i], len);
+      }
       done[i] += len;
+      const std::int64_t after = ok ? ClusterAfterData(ni) : -1;
+      if (after >= 0) {
+        const bool fenced = done[i] < files[i]->Size && Fence(vol, after);
+        if (fenced) fences.push_back(after);
+        cursor = fenced ? after + 1 : after;
+      }
       if (ni) ntfs_inode_close(ni);
     }
-    ntfs_inode* f = CreateEntry(vol, kFiller, S_IFREG);
-    ok = ok && f && WriteAt(f, filler, static_cast<std::uint64_t>(r) * cs, cs);
-    if (f) ntfs_inode_close(f);
   }
+  for (const std::int64_t lcn : fences) ok = ntfs_bitmap_clear_run(vol->lcnbmp_na, lcn, 1) == 0 && ok;
   for (std::size_t i = 0; i < files.size() && ok; ++i) {
     ntfs_inode* ni = CreateEntry(vol, files[i]->Path, S_IFREG);
     if (!ni) return false;
     AddAttributes(ni, files[i]->Attributes);
     ok = ntfs_inode_close(ni) == 0;
   }
-  ntfs_inode* root = ntfs_inode_open(vol, FILE_root);
-  ntfs_inode* f = root ? CreateEntry(vol, kFiller, S_IFREG) : nullptr;
-  const std::u16string name = ToDisk(kFiller);
-  ok = ok && f &&
-       ntfs_delete(vol, kFiller, f, root, const_cast<ntfschar*>(reinterpret_cast<const ntfschar*>(name.data())),
-                   static_cast<u8>(name.size())) == 0;
-  if (root) ntfs_inode_close(root);
   return ok;
 }
 

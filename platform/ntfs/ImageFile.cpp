@@ -8,12 +8,41 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
+#include <vector>
 
 #include "NtfsLib.h"
 #include "Platform.h"
 
 namespace ntfs {
+
+// Recently read 4 KiB blocks of the volume. What a walk over folders reads
+// is small and read again soon: a file's record when it is listed, opened,
+// mapped and measured, a folder's index blocks for each name looked up.
+// Small reads are answered from here, saving a system call each. Writes go
+// to the file at once and drop the blocks they touch, so a read returns
+// what was last written. Direct-mapped, 4 MiB once used.
+struct BlockCache {
+  static constexpr s64 kBlock = 4096;
+  static constexpr std::size_t kSlots = 1024;
+  std::vector<s64> Tags;  // the block each slot holds, -1 for none
+  std::vector<std::uint8_t> Data;
+
+  static std::size_t Slot(s64 block) { return static_cast<std::size_t>(block) % kSlots; }
+  std::uint8_t* At(s64 block) { return Data.data() + Slot(block) * kBlock; }
+  bool Holds(s64 block) const { return !Tags.empty() && Tags[Slot(block)] == block; }
+  void Drop(s64 offset, s64 count) {
+    if (Tags.empty() || count <= 0) return;
+    const s64 first = offset / kBlock, last = (offset + count - 1) / kBlock;
+    if (last - first >= static_cast<s64>(kSlots)) {
+      Tags.assign(kSlots, -1);
+      return;
+    }
+    for (s64 b = first; b <= last; ++b)
+      if (Holds(b)) Tags[Slot(b)] = -1;
+  }
+};
 
 struct DeviceState {
   int Fd = -1;
@@ -21,6 +50,7 @@ struct DeviceState {
   bool Writable = false;
   bool Block = false;
   s64 Position = 0;
+  BlockCache Cache;
 };
 
 namespace {
@@ -101,13 +131,9 @@ s64 Clamp(const DeviceState& s, s64 offset, s64 count) {
   return std::min(count, len - offset);
 }
 
-s64 DevPread(ntfs_device* dev, void* buf, s64 count, s64 offset) {
-  DeviceState& s = State(dev);
-  const s64 n = Clamp(s, offset, count);
-  if (n < 0) {
-    errno = EINVAL;
-    return -1;
-  }
+// Reads [offset, offset + n) of the volume from the file: the bytes read,
+// fewer at the file's end, -1 when nothing could be read.
+s64 ReadFile(const DeviceState& s, void* buf, s64 n, s64 offset) {
   s64 done = 0;
   while (done < n) {
     const ssize_t r = pread(s.Fd, static_cast<char*>(buf) + done, static_cast<size_t>(n - done),
@@ -118,6 +144,45 @@ s64 DevPread(ntfs_device* dev, void* buf, s64 count, s64 offset) {
     done += r;
   }
   return done;
+}
+
+// Copies [offset, offset + n) from cached blocks, reading the blocks it
+// lacks. False when a block cannot be read whole (the file's end, an
+// error); the caller then reads the file directly.
+bool ReadCached(DeviceState& s, std::uint8_t* out, s64 n, s64 offset) {
+  BlockCache& c = s.Cache;
+  constexpr s64 kBlock = BlockCache::kBlock;
+  if (c.Tags.empty()) {
+    c.Tags.assign(BlockCache::kSlots, -1);
+    c.Data.resize(BlockCache::kSlots * kBlock);
+  }
+  for (s64 at = offset; at < offset + n;) {
+    const s64 block = at / kBlock;
+    if (!c.Holds(block)) {
+      c.Tags[BlockCache::Slot(block)] = -1;
+      if (ReadFile(s, c.At(block), kBlock, block * kBlock) != kBlock) return false;
+      c.Tags[BlockCache::Slot(block)] = block;
+    }
+    const s64 from = at - block * kBlock, len = std::min(kBlock - from, offset + n - at);
+    std::memcpy(out + (at - offset), c.At(block) + from, static_cast<std::size_t>(len));
+    at += len;
+  }
+  return true;
+}
+
+s64 DevPread(ntfs_device* dev, void* buf, s64 count, s64 offset) {
+  DeviceState& s = State(dev);
+  const s64 n = Clamp(s, offset, count);
+  if (n < 0) {
+    errno = EINVAL;
+    return -1;
+  }
+  // Records and index blocks; cluster copies and whole bitmaps go direct.
+  const s64 blocks = n > 0 ? (offset + n - 1) / BlockCache::kBlock - offset / BlockCache::kBlock + 1 : 0;
+  if (blocks > 0 && blocks <= 2 && offset + blocks * BlockCache::kBlock <= static_cast<s64>(s.Range.Length) &&
+      ReadCached(s, static_cast<std::uint8_t*>(buf), n, offset))
+    return n;
+  return ReadFile(s, buf, n, offset);
 }
 
 s64 DevPwrite(ntfs_device* dev, const void* buf, s64 count, s64 offset) {
@@ -132,6 +197,7 @@ s64 DevPwrite(ntfs_device* dev, const void* buf, s64 count, s64 offset) {
     if (n <= 0) return -1;
   }
   NDevSetDirty(dev);
+  // mutated
   s64 done = 0;
   while (done < n) {
     const ssize_t r = pwrite(s.Fd, static_cast<const char*>(buf) + done,
@@ -263,7 +329,7 @@ std::unique_ptr<ImageFile> ImageFile::Open(const DriveEntry& entry, int lockWait
 ImageFile::ImageFile() : state_(std::make_unique<DeviceState>()) {}
 
 ntfs_device* ImageFile::NewDevice() {
-  *state_ = DeviceState{fd_, range_, writable_, block_, 0};
+  *state_ = DeviceState{fd_, range_, writable_, block_, 0, {}};
   return ntfs_device_alloc(name_.c_str(), 0, &gOps, state_.get());
 }
 

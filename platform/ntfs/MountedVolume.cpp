@@ -5,6 +5,7 @@
 
 #include "Library.h"
 #include "NtfsLib.h"
+#include "PathLookup.h"
 #include "Platform.h"
 
 namespace ntfs {
@@ -61,6 +62,7 @@ std::shared_ptr<MountedVolume> MountedVolume::Acquire(const DriveEntry& entry, b
     }
   }
   std::shared_ptr<MountedVolume> m(new MountedVolume);
+  m->lookups_ = std::make_unique<LookupCache>();
   std::string problem;
   m->image_ = ImageFile::Open(entry, ImageFile::DefaultLockWaitMs(), error, problem);
   if (!m->image_) {

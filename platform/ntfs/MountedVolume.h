@@ -15,6 +15,8 @@ struct _ntfs_volume;
 
 namespace ntfs {
 
+class LookupCache;
+
 class MountedVolume {
  public:
   // The mount of `entry`'s volume, mounting it when no handle has it yet.
@@ -28,6 +30,8 @@ class MountedVolume {
   MountedVolume& operator=(const MountedVolume&) = delete;
 
   _ntfs_volume* Vol() const { return vol_; }
+  // Name lookups answered on this mount (see PathLookup.h).
+  LookupCache& Lookups() { return *lookups_; }
   // 0 when the volume may be written, else the Windows error that a write
   // access gets (ERROR_NOT_READY or ERROR_WRITE_PROTECT).
   std::uint32_t WriteRefusal() const { return writeRefusal_; }
@@ -45,6 +49,7 @@ class MountedVolume {
   void Unmount();
 
   std::unique_ptr<ImageFile> image_;
+  std::unique_ptr<LookupCache> lookups_;
   _ntfs_volume* vol_ = nullptr;
   std::uint32_t writeRefusal_ = 0;
   VolumeKey key_;

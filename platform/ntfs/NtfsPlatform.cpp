@@ -24,7 +24,9 @@ using plat::HANDLE;
 
 struct Handle {
   enum class Kind { File, Volume, Find } Type = Kind::File;
-  std::shared_ptr<MountedVolume> Mount;  // File and Volume
+  // File, Volume and Find: a listing keeps its volume mounted, so a walk
+  // that opens each file it lists does not mount the volume for each one.
+  std::shared_ptr<MountedVolume> Mount;
   std::uint64_t Mref = 0;                // File
   std::vector<plat::FindData> Found;     // Find: the whole listing
   std::size_t Next = 0;
@@ -62,10 +64,12 @@ class NtfsPlatform final : public plat::Platform {
   HANDLE Add(Handle h);
   Handle* Find(HANDLE h, Handle::Kind kind);
   std::int32_t Move(Handle& volume, const void* input, std::uint32_t inputLength);
-  std::vector<plat::FindData> List(ntfs_volume* vol, std::uint64_t dirMref,
+  std::vector<plat::FindData> List(MountedVolume& mount, std::uint64_t dirMref,
                                    const std::string& mask);
 
   DriveTable table_;
+  // The mount each drive letter got last, while some handle holds it.
+  std::map<char, std::weak_ptr<MountedVolume>> mounted_;
   std::map<HANDLE, Handle> handles_;
   HANDLE next_ = 0x100;
 };
@@ -84,9 +88,16 @@ std::shared_ptr<MountedVolume> NtfsPlatform::MountDrive(char letter, bool wantWr
     SetLastError(plat::ERROR_PATH_NOT_FOUND);
     return nullptr;
   }
+  // A drive in use is shared without examining its image file again.
+  if (auto live = mounted_[letter].lock()) {
+    if (!wantWrite || !live->WriteRefusal()) return live;
+    SetLastError(live->WriteRefusal());
+    return nullptr;
+  }
   std::uint32_t error = 0;
   auto mount = MountedVolume::Acquire(it->second, wantWrite, error);
   if (!mount) SetLastError(error);
+  else mounted_[letter] = mount;
   return mount;
 }
 
@@ -95,7 +106,7 @@ bool NtfsPlatform::Resolve(const WinPath& path, std::shared_ptr<MountedVolume>& 
   mount = MountDrive(path.Drive, wantWrite);
   if (!mount) return false;
   std::uint32_t error = 0;
-  if (!ResolvePath(mount->Vol(), path.Components, mref, error)) {
+  if (!ResolvePath(mount->Vol(), path.Components, mref, error, &mount->Lookups())) {
     SetLastError(error);
     return false;
   }
@@ -215,14 +226,17 @@ std::uint32_t NtfsPlatform::WaitForSingleObject(HANDLE handle, std::uint32_t) {
   return plat::WAIT_FAILED;
 }
 
-std::vector<plat::FindData> NtfsPlatform::List(ntfs_volume* vol, std::uint64_t dirMref,
+std::vector<plat::FindData> NtfsPlatform::List(MountedVolume& mount, std::uint64_t dirMref,
                                                const std::string& mask) {
+  ntfs_volume* vol = mount.Vol();
   std::vector<plat::FindData> found;
   std::vector<ListedEntry> entries;
   {
     ScopedInode dir(vol, dirMref);
     if (!dir || !ListFolder(dir.get(), entries)) return found;
   }
+  // A walk opens what it lists next: its names resolve without the index.
+  mount.Lookups().AddListing(dirMref, entries);
   const auto mask16 = Utf8ToUtf16(mask);
   if (!mask16) return found;
   const std::u16string foldedMask = FoldCase(vol, *mask16);
@@ -263,13 +277,14 @@ HANDLE NtfsPlatform::FindFirstFileA(const std::string& pattern, plat::FindData& 
       return plat::INVALID_HANDLE_VALUE;
     }
   }
-  h.Found = List(mount->Vol(), mref, mask);
+  h.Found = List(*mount, mref, mask);
   if (h.Found.empty()) {
     SetLastError(plat::ERROR_FILE_NOT_FOUND);
     return plat::INVALID_HANDLE_VALUE;
   }
   data = h.Found[0];
   h.Next = 1;
+  h.Mount = std::move(mount);
   return Add(std::move(h));
 }
 

@@ -65,8 +65,34 @@ std::u16string FoldCase(const ntfs_volume* vol, std::u16string name) {
   return name;
 }
 
+std::size_t LookupCache::KeyHash::operator()(const Key& k) const {
+  return std::hash<std::u16string>()(k.Name) ^ (k.Dir * 0x9E3779B97F4A7C15ull);
+}
+
+bool LookupCache::Find(std::uint64_t dir, const std::u16string& name, std::uint64_t& mref) const {
+  const auto it = names_.find(Key{dir, name});
+  if (it == names_.end()) return false;
+  mref = it->second;
+  return true;
+}
+
+void LookupCache::MakeRoom(std::size_t count) {
+  if (names_.size() + count > kNames) names_.clear();
+}
+
+void LookupCache::Add(std::uint64_t dir, const std::u16string& name, std::uint64_t mref) {
+  MakeRoom(1);
+  names_[Key{dir, name}] = mref;
+}
+
+void LookupCache::AddListing(std::uint64_t dir, const std::vector<ListedEntry>& entries) {
+  MakeRoom(entries.size());
+  for (const ListedEntry& e : entries)
+    if (e.Name != u"." && e.Name != u"..") names_[Key{dir, e.Name}] = e.Mref;
+}
+
 bool ResolvePath(ntfs_volume* vol, const std::vector<std::string>& components,
-                 std::uint64_t& mref, std::uint32_t& error) {
+                 std::uint64_t& mref, std::uint32_t& error, LookupCache* cache) {
   mref = MK_MREF(FILE_root, 0);
   for (std::size_t i = 0; i < components.size(); ++i) {
     const bool last = i + 1 == components.size();
@@ -75,12 +101,17 @@ bool ResolvePath(ntfs_volume* vol, const std::vector<std::string>& components,
       error = plat::ERROR_INVALID_NAME;
       return false;
     }
+    // Only folders have entries in the cache, so a hit also says that
+    // `mref` is a folder.
+    if (cache && cache->Find(mref, *name, mref)) continue;
+    const std::uint64_t parent = mref;
     ScopedInode dir(vol, mref);
     if (!dir || !IsDirectory(dir.get()) || !LookupChild(dir.get(), *name, mref)) {
       error = last && dir && IsDirectory(dir.get()) ? plat::ERROR_FILE_NOT_FOUND
                                                     : plat::ERROR_PATH_NOT_FOUND;
       return false;
     }
+    if (cache) cache->Add(parent, *name, mref);
   }
   return true;
 }

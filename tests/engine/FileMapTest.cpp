@@ -126,3 +126,55 @@ TEST_F(SimTest, TotalClustersCountsVirtualRuns) {
 }
 
 }  // namespace
+
+namespace {
+
+// A platform that answers every map request with the same scripted bytes,
+// as a broken or hostile driver might.
+class ScriptedMapPlatform final : public plat::Platform {
+ public:
+  std::vector<std::uint8_t> answer = std::vector<std::uint8_t>(plat::rec::kMapBufferSize);
+  std::int32_t status = plat::STATUS_SUCCESS;
+  int requests = 0;
+  std::uint32_t GetDriveTypeA(const std::string&) override { return plat::DRIVE_FIXED; }
+  plat::HANDLE CreateFileA(const std::string&, std::uint32_t, std::uint32_t, std::uint32_t,
+                           std::uint32_t) override { return 1; }
+  bool CloseHandle(plat::HANDLE) override { return true; }
+  std::int32_t NtFsControlFile(plat::HANDLE, plat::IO_STATUS_BLOCK&, std::uint32_t, const void*,
+                               std::uint32_t, void* out, std::uint32_t) override {
+    ++requests;
+    std::copy(answer.begin(), answer.end(), static_cast<std::uint8_t*>(out));
+    return status;
+  }
+  std::uint32_t WaitForSingleObject(plat::HANDLE, std::uint32_t) override { return 0; }
+  plat::HANDLE FindFirstFileA(const std::string&, plat::FindData&) override { return -1; }
+  bool FindNextFileA(plat::HANDLE, plat::FindData&) override { return false; }
+  bool FindClose(plat::HANDLE) override { return false; }
+  bool GetFileSizeEx(plat::HANDLE, std::int64_t&) override { return false; }
+  std::uint32_t GetFileAttributesA(const std::string&) override { return 0; }
+};
+
+TEST(HostileMapTest, MalformedAnswersEndTheMapInsteadOfLooping) {
+  namespace rec = plat::rec;
+  struct Case { const char* name; std::uint32_t count; std::int64_t start; std::int64_t next; std::int32_t status; };
+  for (const Case& c : {Case{"extent going backwards", 1, 1, 0, plat::STATUS_SUCCESS},
+                        Case{"empty extent", 1, 5, 5, plat::STATUS_SUCCESS},
+                        Case{"more than the buffer holds", 5000, 0, 1, plat::STATUS_SUCCESS},
+                        Case{"more follows, never moving on", 0, 0, 0, plat::STATUS_BUFFER_OVERFLOW},
+                        Case{"negative start", 1, -8, 1, plat::STATUS_SUCCESS}}) {
+    ScriptedMapPlatform hostile;
+    rec::StoreU32(hostile.answer.data(), rec::kMapExtentCountOffset, c.count);
+    rec::StoreI64(hostile.answer.data(), rec::kMapStartingVcnOffset, c.start);
+    rec::StoreI64(hostile.answer.data(), rec::kMapExtentsOffset, c.next);
+    hostile.status = c.status;
+    plat::Platform* previous = plat::SetCurrent(&hostile);
+    TFileMap map;
+    const std::int32_t status = GetFileMap(1, map);
+    plat::SetCurrent(previous);
+    EXPECT_EQ(status, static_cast<std::int32_t>(0xC0000102u)) << c.name;
+    EXPECT_LE(hostile.requests, 2) << c.name;
+    for (const TFileBlock& b : map.Blocks) EXPECT_GT(b.Clusters, 0) << c.name;
+  }
+}
+
+}  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <ostream>
 #include <random>
@@ -65,7 +66,8 @@ struct Pieces {
       p.Bits = bits;
       const auto bytes = static_cast<std::size_t>((bits + 7) / 8);
       p.Storage.resize(p.Skew + bytes);
-      for (std::size_t b = 0; b < bytes; ++b) p.Storage[p.Skew + b] = static_cast<std::uint8_t>(rng());
+      for (std::size_t b = 0; b < bytes; ++b)
+        p.Storage[p.Skew + b] = static_cast<std::uint8_t>(rng());
       for (std::int64_t i = 0; i < bits; ++i) {
         std::uint8_t& byte = p.Storage[p.Skew + static_cast<std::size_t>(i / 8)];
         const auto mask = static_cast<std::uint8_t>(1u << (i % 8));
@@ -100,13 +102,14 @@ Outcome Feed(const Pieces& pieces, std::int64_t needed, std::size_t stopAt = 0) 
   return out;
 }
 
-// Piece sizes summing to `clusters`, mixing single clusters, a few bits,
-// sizes around one and two words, and long pieces; most end mid-word.
+// Piece sizes summing to `clusters`, mixing empty pieces, single clusters,
+// a few bits, sizes around one and two words, and long pieces; most end
+// mid-word.
 std::vector<std::int64_t> RandomCuts(std::int64_t clusters, std::mt19937_64& rng) {
   std::vector<std::int64_t> sizes;
   for (std::int64_t left = clusters; left > 0;) {
     std::int64_t bits = 0;
-    switch (rng() % 5) {
+    switch (rng() % 7) {
       case 0: bits = 1; break;
       case 1: bits = 1 + static_cast<std::int64_t>(rng() % 9); break;
       case 2:  // 62 .. 66 or 126 .. 130
@@ -114,6 +117,7 @@ std::vector<std::int64_t> RandomCuts(std::int64_t clusters, std::mt19937_64& rng
                static_cast<std::int64_t>(rng() % 5);
         break;
       case 3: bits = 1 + static_cast<std::int64_t>(rng() % 400); break;
+      case 4: bits = 0; break;
       default: bits = 1 + static_cast<std::int64_t>(rng() % 6000); break;
     }
     bits = std::min(bits, left);
@@ -208,7 +212,8 @@ TEST(FreeRunScannerTest, StopsAtTheSameRunAsTheReferenceWalk) {
   for (const Shape& shape : kShapes) {
     const std::vector<bool> used = MakeBitmap(shape, rng);
     const auto clusters = static_cast<std::int64_t>(used.size());
-    const Pieces pieces(used, static_cast<std::int64_t>(rng() % 1000), RandomCuts(clusters, rng), rng);
+    const auto origin = static_cast<std::int64_t>(rng() % 1000);
+    const Pieces pieces(used, origin, RandomCuts(clusters, rng), rng);
     for (std::int64_t needed : kNeeded) {
       const std::size_t total = Feed<ReferenceFreeRunWalk>(pieces, needed).Runs.size();
       for (std::size_t k : {std::size_t{1}, std::size_t{2}, total / 2, total}) {
@@ -218,6 +223,38 @@ TEST(FreeRunScannerTest, StopsAtTheSameRunAsTheReferenceWalk) {
         ASSERT_GE(ref.StoppedAt, 0);
         ASSERT_EQ(Feed<FastFreeRunScanner>(pieces, needed, k), ref)
             << shape.Name << " needed " << needed << " stop at " << k << " of " << total;
+      }
+    }
+  }
+}
+
+// The skip over words with no free 32-bit half, with and without SSE2 (the
+// build uses one of them; both must agree with a word-by-word search).
+TEST(FreeRunScannerTest, FindsTheFirstWordWithAFreeHalf) {
+  std::mt19937_64 rng(5);
+  for (int round = 0; round < 300; ++round) {
+    const auto words = static_cast<std::size_t>(rng() % 100);
+    std::vector<std::uint64_t> w(words);
+    for (std::uint64_t& x : w) {
+      x = rng() | 0x0000000100000001;  // both halves used somewhere
+      switch (rng() % 16) {
+        case 0: x &= 0xFFFFFFFF00000000; break;  // low half free
+        case 1: x &= 0x00000000FFFFFFFF; break;  // high half free
+        case 2: x = 0; break;
+        default: break;
+      }
+    }
+    std::vector<std::uint8_t> bytes(words * 8);  // exactly the words: no slack to read
+    if (words > 0) std::memcpy(bytes.data(), w.data(), bytes.size());
+    const auto end = static_cast<std::int64_t>(words);
+    for (std::int64_t from = 0; from <= end; ++from) {
+      std::int64_t expected = from;
+      while (expected < end && (w[static_cast<std::size_t>(expected)] & 0xFFFFFFFF) != 0 &&
+             (w[static_cast<std::size_t>(expected)] >> 32) != 0)
+        ++expected;
+      ASSERT_EQ(free_run_detail::FirstWithFreeHalf<false>(bytes.data(), from, end), expected);
+      if constexpr (free_run_detail::kVectorScan) {
+        ASSERT_EQ(free_run_detail::FirstWithFreeHalf<true>(bytes.data(), from, end), expected);
       }
     }
   }
@@ -273,6 +310,11 @@ INSTANTIATE_TEST_SUITE_P(
                  1000,
                  2,
                  {{1001, 2, 1}, {1004, 3, 1}, {1064, 63, 3}}},
+        // 69 free up to a word's end, then 31 more and a used cluster in a
+        // word with no free 32-bit half: exactly 100.
+        HandCase{"ExactFitEndsInAWordWithNoFreeHalf", {59, 100, 97}, {256}, 0, 100,
+                 {{59, 100, 0}}},
+        HandCase{"OneShortEndsInAWordWithNoFreeHalf", {59, 100, 97}, {256}, 0, 101, {}},
         HandCase{"NeededZeroJudgesEveryRun", {1, 1, 1, 1, 1}, {5}, 0, 0,
                  {{1, 1, 0}, {3, 1, 0}}},
         HandCase{"NothingNeededOfHugeLength", {0, 200000}, {65536, 134464}, 0, kHuge, {}}),

@@ -64,7 +64,10 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   HANDLE readEnd = nullptr;
   HANDLE writeEnd = nullptr;
-  if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return;
+  if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) {
+    startError_ = GetLastError();
+    return;
+  }
   SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
 
   std::wstring commandLine = QuoteArgument(Wide(program));
@@ -77,6 +80,7 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
   const std::wstring path = Wide(program);
   const BOOL created = CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
                                       CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info);
+  if (!created) startError_ = GetLastError();
   CloseHandle(writeEnd);  // the child's copy is the only one left
   if (!created) {
     CloseHandle(readEnd);
@@ -141,7 +145,14 @@ RunResult Run(const std::string& program, const std::vector<std::string>& args,
   RunResult result;
   result.ExitCode = child.Wait(ms);
   result.Output = child.Output();
+  result.StartError = child.StartError();
   return result;
+}
+
+std::string Describe(const RunResult& result) {
+  if (result.StartError) return "did not start, error " + std::to_string(result.StartError);
+  if (!result.ExitCode) return "did not end in time; output: " + result.Output;
+  return "exit code " + std::to_string(*result.ExitCode) + "; output: " + result.Output;
 }
 
 }  // namespace wintest

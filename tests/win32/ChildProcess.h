@@ -29,6 +29,8 @@ class ChildProcess {
   ChildProcess& operator=(const ChildProcess&) = delete;
 
   bool Started() const { return process_ != nullptr; }
+  // Why the child did not start (the system's error code), 0 if it did.
+  std::uint32_t StartError() const { return startError_; }
   // Waits up to `ms` for the output to contain `text`.
   bool WaitForOutput(const std::string& text, std::uint32_t ms);
   // The exit code once the child ended within `ms`; empty if it still runs.
@@ -39,6 +41,7 @@ class ChildProcess {
 
  private:
   void* process_ = nullptr;
+  std::uint32_t startError_ = 0;
   void* readEnd_ = nullptr;
   std::thread reader_;
   std::mutex lock_;
@@ -49,9 +52,12 @@ class ChildProcess {
 
 // Runs a program to its end (at most `ms`) and returns exit code and output.
 struct RunResult {
-  std::optional<std::uint32_t> ExitCode;  // empty: it did not end in time
+  std::optional<std::uint32_t> ExitCode;  // empty: it did not start or end in time
   std::string Output;
+  std::uint32_t StartError = 0;
 };
+// For failure messages: what became of the run.
+std::string Describe(const RunResult& result);
 RunResult Run(const std::string& program, const std::vector<std::string>& args,
               std::uint32_t ms = 30000);
 

@@ -47,21 +47,20 @@ TEST(FsControlTest, HandleFieldWidensSignExtended) {
   }
 }
 
-// The request reaches the system: a null handle is refused by the kernel
-// with STATUS_INVALID_HANDLE, for each of the three requests.
+// The request reaches the system: the kernel refuses a null handle with
+// STATUS_INVALID_HANDLE. (Not FSCTL_GET_RETRIEVAL_POINTERS: Wine answers
+// that one with a fixed made-up extent whatever the handle.)
 TEST(FsControlTest, RequestsReachNtdll) {
   auto platform = plat::MakeDefaultPlatform();
   std::vector<std::uint8_t> out(plat::rec::kBitmapBufferSize);
   std::uint8_t in[plat::rec::kMoveDataSize] = {};
-  for (const std::uint32_t code : {static_cast<std::uint32_t>(FSCTL_GET_RETRIEVAL_POINTERS),
-                                   static_cast<std::uint32_t>(FSCTL_GET_VOLUME_BITMAP),
-                                   static_cast<std::uint32_t>(FSCTL_MOVE_FILE)}) {
+  struct Case { DWORD code; std::uint32_t inLength; std::uint32_t outLength; };
+  for (const Case& c : {Case{FSCTL_GET_VOLUME_BITMAP, 8, static_cast<std::uint32_t>(out.size())},
+                        Case{FSCTL_MOVE_FILE, sizeof in, 0}}) {
     plat::IO_STATUS_BLOCK iosb;
-    const std::uint32_t inLength = code == FSCTL_MOVE_FILE ? sizeof in : 8;
-    const std::uint32_t outLength = code == FSCTL_MOVE_FILE ? 0 : 65552;
-    EXPECT_EQ(platform->NtFsControlFile(0, iosb, code, in, inLength, out.data(), outLength),
+    EXPECT_EQ(platform->NtFsControlFile(0, iosb, c.code, in, c.inLength, out.data(), c.outLength),
               static_cast<std::int32_t>(0xC0000008u))
-        << std::hex << code;
+        << std::hex << c.code;
   }
 }
 

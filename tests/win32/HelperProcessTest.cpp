@@ -71,7 +71,7 @@ TEST_F(HelperProcessTest, UsageErrorsEndAtOnceSilentlyWithoutTheMutex) {
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{}, {"-h"}, {"/H", "C:\\a.dat"}, {"-d", "C:\\a.dat", "extra"}}) {
     const wintest::RunResult r = wintest::Run(kAux, args, 10000);
-    EXPECT_EQ(r.ExitCode, 0u) << ::testing::PrintToString(args);
+    EXPECT_EQ(r.ExitCode, 0u) << ::testing::PrintToString(args) << wintest::Describe(r);
     EXPECT_EQ(r.Output, "") << ::testing::PrintToString(args);
   }
   EXPECT_TRUE(mutex->Release());
@@ -82,7 +82,7 @@ TEST_F(HelperProcessTest, EachFileGetsTwoCrLfLines) {
   for (const std::string& file :
        {std::string("C:\\no such folder\\missing.dat"), unassigned, existing_}) {
     const wintest::RunResult r = wintest::Run(kAux, {"-d", file});
-    EXPECT_EQ(r.ExitCode, 0u) << file;
+    EXPECT_EQ(r.ExitCode, 0u) << wintest::Describe(r);
     EXPECT_EQ(r.Output, Lines(file));
   }
 }
@@ -94,13 +94,13 @@ TEST_F(HelperProcessTest, ListFileLinesInOrder) {
   std::ofstream(Utf8Path(list), std::ios::binary)
       << files[0] << "\r\n" << files[1] << "\n" << files[2];
   const wintest::RunResult r = wintest::Run(kAux, {"/L", list});
-  EXPECT_EQ(r.ExitCode, 0u);
+  EXPECT_EQ(r.ExitCode, 0u) << wintest::Describe(r);
   EXPECT_EQ(r.Output, Lines(files[0]) + Lines(files[1]) + Lines(files[2]));
 }
 
 TEST_F(HelperProcessTest, MissingListFileEndsWithCodeTwo) {
   const wintest::RunResult r = wintest::Run(kAux, {"-l", folder_ + "\\missing.txt"});
-  EXPECT_EQ(r.ExitCode, 2u);
+  EXPECT_EQ(r.ExitCode, 2u) << wintest::Describe(r);
   EXPECT_EQ(r.Output, "Cannot open list file!\r\n");
 }
 
@@ -118,7 +118,7 @@ TEST_F(HelperProcessTest, HelpersWaitingWhenTheHolderDiesFindItAbandoned) {
   }
   // With all of them gone the mutex is new again.
   const wintest::RunResult next = wintest::Run(kAux, {"-d", existing_});
-  EXPECT_EQ(next.ExitCode, 0u);
+  EXPECT_EQ(next.ExitCode, 0u) << wintest::Describe(next);
   EXPECT_EQ(next.Output, Lines(existing_));
 }
 
@@ -130,7 +130,7 @@ TEST_F(HelperProcessTest, SlowTimeOutWhileAnotherHoldsTheMutex) {
   const auto start = std::chrono::steady_clock::now();
   const wintest::RunResult r = wintest::Run(kAux, {"-d", existing_}, 90000);
   const auto waited = std::chrono::steady_clock::now() - start;
-  EXPECT_EQ(r.ExitCode, 1u);
+  EXPECT_EQ(r.ExitCode, 1u) << wintest::Describe(r);
   EXPECT_EQ(r.Output, "Cannot get mutex ownership due to time-out.\r\n");
   EXPECT_GE(waited, 49s);
   EXPECT_TRUE(mutex->Release());

@@ -17,9 +17,13 @@ using namespace std::chrono_literals;
 
 const std::string kChild = wintest::ProgramBeside("win32_test_child.exe");
 
-std::optional<std::uint32_t> RunChild(const std::vector<std::string>& args) {
-  return wintest::Run(kChild, args).ExitCode;
+// The child's exit code, or a text saying why there is none.
+std::string RunChild(const std::vector<std::string>& args) {
+  const wintest::RunResult r = wintest::Run(kChild, args);
+  return r.ExitCode ? std::to_string(*r.ExitCode) : wintest::Describe(r);
 }
+
+std::string Code(std::uint32_t code) { return std::to_string(code); }
 
 TEST(NamedMutexTest, OwnerExcludesOthersUntilRelease) {
   // Outside the ANSI code page, so both processes must pass it as UTF-16.
@@ -29,10 +33,10 @@ TEST(NamedMutexTest, OwnerExcludesOthersUntilRelease) {
   EXPECT_FALSE(mine->Release());  // not owned yet
   ASSERT_EQ(mine->Wait(1000), WAIT_OBJECT_0);
   EXPECT_EQ(mine->Wait(0), WAIT_OBJECT_0);  // a second wait takes nothing more...
-  EXPECT_EQ(RunChild({"wait-mutex", name, "200"}), WAIT_TIMEOUT);
+  EXPECT_EQ(RunChild({"wait-mutex", name, "200"}), Code(WAIT_TIMEOUT));
   EXPECT_TRUE(mine->Release());  // ...so one release frees it
   EXPECT_FALSE(mine->Release());
-  EXPECT_EQ(RunChild({"wait-mutex", name, "1000"}), WAIT_OBJECT_0);
+  EXPECT_EQ(RunChild({"wait-mutex", name, "1000"}), Code(WAIT_OBJECT_0));
   // The child ended holding it, and we had it open all along: abandoned.
   EXPECT_EQ(mine->Wait(1000), WAIT_ABANDONED);
   EXPECT_TRUE(mine->Release());
@@ -50,7 +54,7 @@ TEST(NamedMutexTest, AbandonedForEachWaiterThenFresh) {
   EXPECT_EQ(first.Wait(15000), WAIT_ABANDONED);
   EXPECT_EQ(second.Wait(15000), WAIT_ABANDONED);
   // Nobody has it open any more: the next process gets a new mutex.
-  EXPECT_EQ(RunChild({"wait-mutex", name, "1000"}), WAIT_OBJECT_0);
+  EXPECT_EQ(RunChild({"wait-mutex", name, "1000"}), Code(WAIT_OBJECT_0));
 }
 
 TEST(NamedMutexTest, UnusableNamesGiveNoMutex) {
@@ -66,10 +70,10 @@ TEST(SingleInstanceTest, FirstKeepsItOthersFindItBusy) {
   ASSERT_TRUE(first);
   EXPECT_TRUE(first->Take(50));
   EXPECT_TRUE(first->Take(0));  // already ours
-  EXPECT_EQ(RunChild({"take-instance", name}), 1u);
-  EXPECT_EQ(RunChild({"take-instance", name}), 1u);  // a busy start gives nothing back
+  EXPECT_EQ(RunChild({"take-instance", name}), Code(1));
+  EXPECT_EQ(RunChild({"take-instance", name}), Code(1));  // a busy start gives nothing back
   first.reset();
-  EXPECT_EQ(RunChild({"take-instance", name}), 0u);
+  EXPECT_EQ(RunChild({"take-instance", name}), Code(0));
 }
 
 TEST(SingleInstanceTest, KilledHolderLeavesNoGuardBehind) {

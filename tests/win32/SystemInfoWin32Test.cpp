@@ -1,5 +1,6 @@
-// System facts on Windows: the real version, the executable's path, folders
-// and the log's exclusive file.
+// System facts and settings files on Windows: the real version, the
+// executable's path, folders, the log's exclusive file and the settings
+// file's all-or-nothing replacement.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -7,6 +8,7 @@
 #include <iterator>
 
 #include "ChildProcess.h"
+#include "Files.h"
 #include "SystemInfo.h"
 #include "WindowsHeaders.h"
 
@@ -62,6 +64,33 @@ TEST(SystemInfoWin32Test, ExclusiveFileIsOursAloneAndStartsEmpty) {
   }
   EXPECT_EQ(ReadAll(path), "one\r\ntwo\r\nthree\r\n");
   fs::remove(Utf8Path(path));
+}
+
+TEST(FilesWin32Test, ReplacementIsWholeOrNothing) {
+  const std::string path = TempFolder() + "\\" + wintest::UniqueName("config ✓") + ".cfg";
+  std::ofstream(Utf8Path(path), std::ios::binary) << "old";
+  EXPECT_TRUE(plat::ReplaceFileContents(path, "new <xml/>\r\n"));
+  EXPECT_EQ(ReadAll(path), "new <xml/>\r\n");
+  EXPECT_FALSE(fs::exists(Utf8Path(path + ".tmp")));
+  // Held open by a reader (Windows refuses the rename then; Wine may not):
+  // either way the file is one whole version and no temporary is left.
+  bool replaced = false;
+  {
+    std::ifstream reader(Utf8Path(path), std::ios::binary);
+    replaced = plat::ReplaceFileContents(path, "newer");
+  }
+  EXPECT_EQ(ReadAll(path), replaced ? "newer" : "new <xml/>\r\n");
+  EXPECT_FALSE(fs::exists(Utf8Path(path + ".tmp")));
+  // A folder that does not exist: nothing to write into.
+  EXPECT_FALSE(plat::ReplaceFileContents(TempFolder() + "\\" + wintest::UniqueName("no") +
+                                             "\\config.cfg", "x"));
+  fs::remove(Utf8Path(path));
+}
+
+TEST(FilesWin32Test, SettingsFolderIsWritableWithTrailingSeparator) {
+  const std::string folder = plat::SettingsFolder();
+  ASSERT_TRUE(folder.ends_with("\\")) << folder;
+  EXPECT_TRUE(plat::FolderIsWritable(folder.substr(0, folder.size() - 1))) << folder;
 }
 
 }  // namespace

@@ -1,0 +1,12 @@
+#include "OpenAddress.h"
+
+#include <QDesktopServices>
+#include <QUrl>
+
+bool OpenWebAddress(const QString& address) {
+  return QDesktopServices::openUrl(QUrl::fromUserInput(address));
+}
+
+bool OpenMailAddress(const QString& address) {
+  return QDesktopServices::openUrl(QUrl(QStringLiteral("mailto:") + address));
+}
