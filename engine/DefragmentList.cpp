@@ -55,15 +55,19 @@ std::int32_t GetFileClusterCount(HANDLE file, std::int64_t& clusters) {
 std::int32_t DefragmentList(const std::vector<std::string>& files, bool toTail,
                             const TStopCallback& stop) {
   EngineLog(1, "<<<< " + kTitle + " started.");
-  const std::int64_t total = MeasureGroup(files);
   const std::string first = files.empty() ? std::string() : files.front();
+  // The volume is opened before the files are measured so that a backend
+  // which mounts per open keeps one mount for the whole group; a failure is
+  // reported after the measuring pass, with the error it had.
   HANDLE volume;
-  if (OpenVolumeHandle(first, volume) != 0) {
+  const std::int32_t volumeResult = OpenVolumeHandle(first, volume);
+  const std::uint32_t volumeError = GetLastError();
+  const std::int64_t total = MeasureGroup(files);
+  if (volumeResult != 0) {
+    SetLastError(volumeError);
     LogFailure("Cannot open volume for ", first);
     return DEFRAG_LIST_NO_VOLUME;
   }
-  // The volume stays open over the placement pass, so a backend that
-  // mounts per open keeps one mount for the whole group.
   std::int64_t offset = GroupStart(volume, total, toTail);
   if (offset >= 0) {
     for (const std::string& name : files) {

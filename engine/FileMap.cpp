@@ -1,4 +1,6 @@
 // Reading a file's retrieval-pointer map and merging it into blocks.
+#include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "DefragAPI.h"
@@ -39,7 +41,10 @@ bool AppendExtents(const std::uint8_t* buffer, TFileMap& map, std::int64_t& vcn)
 std::int32_t GetFileMap(HANDLE file, TFileMap& map) {
   map.BlockCount = 0;
   map.TotalClusters = 0;
-  std::vector<std::uint8_t> buffer(rec::kMapBufferSize);
+  // Not zero-filled: only the header is read before the file system has
+  // written it, and the extents read are bounded by its count.
+  const auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>(rec::kMapBufferSize);
+  std::fill_n(buffer.get(), rec::kMapExtentsOffset, std::uint8_t{0});
   std::int64_t vcn = 0;
   for (;;) {
     std::uint8_t input[8];
@@ -47,12 +52,12 @@ std::int32_t GetFileMap(HANDLE file, TFileMap& map) {
     IO_STATUS_BLOCK iosb;
     const std::int32_t sent =
         NtFsControlFile(file, iosb, FSCTL_GET_RETRIEVAL_POINTERS, input, sizeof input,
-                        buffer.data(), static_cast<std::uint32_t>(buffer.size()));
+                        buffer.get(), static_cast<std::uint32_t>(rec::kMapBufferSize));
     if (!engine_detail::IsMoreOrDone(sent) && sent != STATUS_PENDING) return sent;
     const std::int32_t status = engine_detail::SettleRequest(sent, file, iosb);
     if (!engine_detail::IsMoreOrDone(status)) return status;
     const std::int64_t before = vcn;
-    if (!AppendExtents(buffer.data(), map, vcn)) return kStatusFileCorrupt;
+    if (!AppendExtents(buffer.get(), map, vcn)) return kStatusFileCorrupt;
     if (status == STATUS_SUCCESS) return STATUS_SUCCESS;
     if (vcn == before) return kStatusFileCorrupt;  // "more follows" that never moves on
   }
