@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -48,8 +49,11 @@ bool DefragmentList(const std::string& listFile) {
   return true;
 }
 
-// The work after the usage checks: mutex, files, release.
-int Run(const std::vector<std::string>& args) {
+// The work after the usage checks: mutex, files, release. The platform is
+// ended before the mutex is released: volumes the backend keeps mounted
+// between files are unmounted (and their dirty mark cleared) before the
+// next helper may start.
+int Run(const std::vector<std::string>& args, std::unique_ptr<plat::Platform>& platform) {
   auto mutex = plat::NamedMutex::Create("contigra");
   if (!mutex) {
     aux::WriteLine("Cannot create mutex.");
@@ -77,6 +81,8 @@ int Run(const std::vector<std::string>& args) {
     aux::WriteLine("Cannot open list file!");
     code = 2;
   }
+  plat::SetCurrent(nullptr);
+  platform.reset();
   if (!mutex->Release()) {
     aux::WriteLine("Cannot release mutex.");
     return 1;
@@ -93,7 +99,7 @@ int main(int argc, char** argv) {
   if (args.empty() || aux::HasSwitch(args, 'h') || args.size() > 2) return 0;
   auto platform = plat::MakeDefaultPlatform();
   plat::SetCurrent(platform.get());
-  const int code = Run(args);
+  const int code = Run(args, platform);
   plat::SetCurrent(nullptr);
   return code;
 }

@@ -1,8 +1,26 @@
 #include "CenterOnScreen.h"
 
+#include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
+
+namespace {
+
+class CenterOnFirstShow : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Show) {
+      CenterOnScreen(static_cast<QWidget*>(watched));
+      watched->removeEventFilter(this);
+      deleteLater();
+    }
+    return false;
+  }
+};
+
+}  // namespace
 
 void CenterOnScreen(QWidget* window) {
   const QWidget* anchor = window->parentWidget() ? window->parentWidget()->window() : nullptr;
@@ -12,3 +30,5 @@ void CenterOnScreen(QWidget* window) {
   frame.moveCenter(screen->availableGeometry().center());
   window->move(frame.topLeft());
 }
+
+void CenterWhenShown(QWidget* window) { window->installEventFilter(new CenterOnFirstShow(window)); }

@@ -2,7 +2,7 @@
 // about box's addresses, notice and credits.
 #pragma once
 
-inline constexpr const char* kProductHomePage = "https://contigra.example.org";
+inline constexpr const char* kProductHomePage = "https://www.contigra.example.org";
 inline constexpr const char* kProductSupportMail = "support@contigra.example.org";
 inline constexpr const char* kProductCopyright = "Copyright \u00A9 2026 The Contigra developers";
 inline constexpr const char* kProductAuthors = "Written by the Contigra team";

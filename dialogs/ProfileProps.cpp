@@ -5,7 +5,6 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -39,6 +38,7 @@ TProfilePropsForm::TProfilePropsForm(QWidget* parent, const TLocaleTimeFlags& ti
   setWindowTitle(tr("Profile properties"));
   setMinimumSize(500, 363);
   resize(560, 400);
+  CenterWhenShown(this);
   BuildActions();
 
   PC = new QTabWidget(this);
@@ -191,12 +191,6 @@ QGroupBox* TProfilePropsForm::BuildSchedulerParams() {
   grid->addLayout(dayButtons, 3, 0, 1, 4);
   grid->setColumnStretch(4, 1);
   return box;
-}
-
-void TProfilePropsForm::showEvent(QShowEvent* event) {
-  QDialog::showEvent(event);
-  if (!centred_) CenterOnScreen(this);
-  centred_ = true;
 }
 
 void TProfilePropsForm::LoadFrom(const TProfile& profile) {

@@ -60,7 +60,6 @@ class TProfilePropsForm : public QDialog {
   const TFileInfo& Entry(int index) const;
 
  protected:
-  void showEvent(QShowEvent* event) override;
   void done(int result) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
@@ -113,6 +112,5 @@ class TProfilePropsForm : public QDialog {
   std::set<std::string> paths_;  // the rows' paths, for the duplicate rule
   int sortColumn_ = 0;           // 0 Name, 1 Size, 2 Fragments
   bool ascending_ = false;
-  bool centred_ = false;
   QString timeFormat_;
 };

@@ -20,10 +20,11 @@ struct BitmapPass {
 };
 
 // The request buffer, placed so that the bitmap bytes after its header
-// start on a cache line. Each answer is copied into it; a copy whose
-// destination sits a few bytes past its source's alignment can take twice
-// as long (glibc's memcpy of 128 KiB on AMD Zen, measured in
-// bench_free_space), and the source is most likely line-aligned.
+// start on a cache line. Every answer is copied into it, and how fast
+// depends on where: glibc's memcpy of 128 KiB on AMD Zen takes twice as
+// long when the destination is 8 to 24 bytes past the source's place in
+// its cache line (measured with bench_free_space), which is where a plain
+// heap buffer put it for the simulated volumes.
 class RequestBuffer {
  public:
   RequestBuffer() : storage_(rec::kBitmapBufferSize + kLine) {

@@ -9,10 +9,15 @@
 //   2. mark the volume dirty (once per mount);
 //   3. claim the target clusters in $Bitmap;
 //   4. copy the data to the target and flush the device;
-//   5. rewrite the runs in the file record (one record write) and flush;
-//   6. only then release the old clusters in $Bitmap and flush.
+//   5. rewrite the runs in the file record (one record write);
+//   6. only after the next flush release the old clusters in $Bitmap.
 // Before 5 lands the file still reads its old clusters, which are
-// untouched; after it, the new ones, which were flushed in 4.
+// untouched; after it, the new ones, which were flushed in 4. The flush
+// that must come between 5 and 6 is the next one the volume makes anyway:
+// step 4 of the next move (which then releases this move's clusters), or
+// the one made before the bitmap is read out or the volume unmounted (see
+// MountedVolume::SettleDeferred). A move thus costs one flush, and a kill
+// before the release only leaves the old clusters leaked.
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
@@ -154,7 +159,8 @@ bool CopyClusters(ntfs_volume* vol, const MovePlan& plan) {
   return ntfs_device_sync(vol->dev) == 0;
 }
 
-// Writes the new mapping pairs into the file record and the record to disk.
+// Writes the new mapping pairs into the file record and the record to the
+// device (not flushed: see the order above).
 bool WriteRuns(ntfs_inode* ni, const std::vector<Run>& runs) {
   runlist_element* rl = ToRunlist(runs);
   ntfs_attr_search_ctx* ctx = nullptr;
@@ -172,16 +178,7 @@ bool WriteRuns(ntfs_inode* ni, const std::vector<Run>& runs) {
     ntfs_attr_put_search_ctx(ctx);
   }
   std::free(rl);
-  return ok && ntfs_inode_sync(ni) == 0 && ntfs_device_sync(ni->vol->dev) == 0;
-}
-
-bool ReleasePieces(ntfs_volume* vol, const std::vector<Run>& pieces) {
-  bool ok = true;
-  for (const Run& p : pieces) {
-    ok = ntfs_bitmap_clear_run(vol->lcnbmp_na, p.Lcn, p.Length) == 0 && ok;
-    if (ok) vol->free_clusters += p.Length;
-  }
-  return ntfs_device_sync(vol->dev) == 0 && ok;
+  return ok && ntfs_inode_sync(ni) == 0;
 }
 
 std::int32_t Execute(MountedVolume& volume, ntfs_inode* ni, const MovePlan& plan) {
@@ -199,12 +196,14 @@ std::int32_t Execute(MountedVolume& volume, ntfs_inode* ni, const MovePlan& plan
       volume.KeepDirty();
     return plat::STATUS_UNEXPECTED_IO_ERROR;
   }
+  // The flush after the copy also put the earlier moves' records on the disk.
+  volume.ReleaseDeferred();
   if (!WriteRuns(ni, plan.NewRuns)) {
     // The record may or may not have reached the disk: keep both copies.
     volume.KeepDirty();
     return plat::STATUS_UNEXPECTED_IO_ERROR;
   }
-  if (!ReleasePieces(vol, plan.Pieces)) volume.KeepDirty();
+  volume.DeferRelease(plan.Pieces);
   return plat::STATUS_SUCCESS;
 }
 

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -27,10 +28,10 @@ struct BlockCache {
   static constexpr s64 kBlock = 4096;
   static constexpr std::size_t kSlots = 1024;
   std::vector<s64> Tags;  // the block each slot holds, -1 for none
-  std::vector<std::uint8_t> Data;
+  std::unique_ptr<std::uint8_t[]> Data;  // not cleared: a slot is read before it is used
 
   static std::size_t Slot(s64 block) { return static_cast<std::size_t>(block) % kSlots; }
-  std::uint8_t* At(s64 block) { return Data.data() + Slot(block) * kBlock; }
+  std::uint8_t* At(s64 block) { return Data.get() + Slot(block) * kBlock; }
   bool Holds(s64 block) const { return !Tags.empty() && Tags[Slot(block)] == block; }
   void Drop(s64 offset, s64 count) {
     if (Tags.empty() || count <= 0) return;
@@ -56,6 +57,10 @@ struct DeviceState {
 namespace {
 
 DeviceState& State(ntfs_device* dev) { return *static_cast<DeviceState*>(dev->d_private); }
+
+// Writes at least this large are cluster copies (records and bitmap
+// updates are a few KiB).
+constexpr s64 kWriteBehindBytes = 256 << 10;
 
 std::uint64_t SizeOf(int fd, const struct stat& st) {
   if (S_ISBLK(st.st_mode)) {
@@ -118,7 +123,7 @@ int DevClose(ntfs_device* dev) {
     errno = EBADF;
     return -1;
   }
-  if (NDevDirty(dev) && fsync(State(dev).Fd) != 0) return -1;
+  if (NDevDirty(dev) && fdatasync(State(dev).Fd) != 0) return -1;
   NDevClearOpen(dev);
   return 0;
 }
@@ -154,7 +159,7 @@ bool ReadCached(DeviceState& s, std::uint8_t* out, s64 n, s64 offset) {
   constexpr s64 kBlock = BlockCache::kBlock;
   if (c.Tags.empty()) {
     c.Tags.assign(BlockCache::kSlots, -1);
-    c.Data.resize(BlockCache::kSlots * kBlock);
+    c.Data.reset(new std::uint8_t[BlockCache::kSlots * kBlock]);
   }
   for (s64 at = offset; at < offset + n;) {
     const s64 block = at / kBlock;
@@ -197,7 +202,7 @@ s64 DevPwrite(ntfs_device* dev, const void* buf, s64 count, s64 offset) {
     if (n <= 0) return -1;
   }
   NDevSetDirty(dev);
-  // mutated
+  s.Cache.Drop(offset, n);
   s64 done = 0;
   while (done < n) {
     const ssize_t r = pwrite(s.Fd, static_cast<const char*>(buf) + done,
@@ -207,6 +212,10 @@ s64 DevPwrite(ntfs_device* dev, const void* buf, s64 count, s64 offset) {
     if (r <= 0) return done ? done : -1;
     done += r;
   }
+  // Cluster copies: start writing them back now, so the flush that must
+  // follow them finds less to wait for (a hint; errors show at the flush).
+  if (done >= kWriteBehindBytes)
+    sync_file_range(s.Fd, static_cast<off64_t>(s.Range.Offset) + offset, done, SYNC_FILE_RANGE_WRITE);
   return done;
 }
 
@@ -238,9 +247,13 @@ s64 DevWrite(ntfs_device* dev, const void* buf, s64 count) {
   return r;
 }
 
+// fdatasync: the data and whatever is needed to read it back (blocks a
+// sparse image file gets on first write), without the file's times, whose
+// journal commit would cost as much again. Nothing written since the last
+// flush: nothing to wait for.
 int DevSync(ntfs_device* dev) {
-  if (NDevReadOnly(dev)) return 0;
-  if (fsync(State(dev).Fd) != 0) return -1;
+  if (NDevReadOnly(dev) || !NDevDirty(dev)) return 0;
+  if (fdatasync(State(dev).Fd) != 0) return -1;
   NDevClearDirty(dev);
   return 0;
 }

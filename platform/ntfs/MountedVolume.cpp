@@ -106,13 +106,34 @@ bool MountedVolume::BeginChanges() {
   return true;
 }
 
+void MountedVolume::DeferRelease(const std::vector<Run>& pieces) {
+  deferred_.insert(deferred_.end(), pieces.begin(), pieces.end());
+}
+
+void MountedVolume::ReleaseDeferred() {
+  for (const Run& p : deferred_) {
+    if (ntfs_bitmap_clear_run(vol_->lcnbmp_na, p.Lcn, p.Length) == 0) vol_->free_clusters += p.Length;
+    else keepDirty_ = true;  // some stay leaked
+  }
+  deferred_.clear();
+}
+
+bool MountedVolume::SettleDeferred() {
+  if (deferred_.empty()) return true;
+  if (ntfs_device_sync(vol_->dev) != 0) {
+    keepDirty_ = true;
+    return false;
+  }
+  ReleaseDeferred();
+  return true;
+}
+
 void MountedVolume::Unmount() {
   if (!vol_) return;
-  if (markedDirty_ && !keepDirty_) {
-    // Every change finished, nothing leaked: take our mark away again.
-    ntfs_device_sync(vol_->dev);
+  // Every change finished and is on the disk, nothing leaked: take our
+  // mark away again (the flush also carries the last releases).
+  if (SettleDeferred() && markedDirty_ && !keepDirty_ && ntfs_device_sync(vol_->dev) == 0)
     ntfs_volume_write_flags(vol_, vol_->flags & ~VOLUME_IS_DIRTY);
-  }
   ntfs_umount(vol_, FALSE);
   vol_ = nullptr;
 }

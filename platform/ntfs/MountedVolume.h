@@ -10,6 +10,7 @@
 
 #include "DriveTable.h"
 #include "ImageFile.h"
+#include "RunMath.h"
 
 struct _ntfs_volume;
 
@@ -43,6 +44,18 @@ class MountedVolume {
   // A change failed after claiming clusters: leave the dirty mark set.
   void KeepDirty() { keepDirty_ = true; }
 
+  // The old clusters of a move whose new runs were written but not yet
+  // flushed: they are released only once a flush has put the runs on the
+  // disk, so they can never be given out while the file on the disk may
+  // still point at them.
+  void DeferRelease(const std::vector<Run>& pieces);
+  // Releases the deferred clusters; only right after a successful flush.
+  void ReleaseDeferred();
+  // Flushes and releases the deferred clusters (before the bitmap is read
+  // out, and before unmounting). False when the flush failed: they stay
+  // used (leaked) and the volume stays marked dirty.
+  bool SettleDeferred();
+
  private:
   MountedVolume() = default;
   bool MountOnce(bool readOnly, int& err);
@@ -55,6 +68,7 @@ class MountedVolume {
   VolumeKey key_;
   bool markedDirty_ = false;  // we set the on-disk dirty flag
   bool keepDirty_ = false;
+  std::vector<Run> deferred_;  // clusters to release after the next flush
 };
 
 }  // namespace ntfs

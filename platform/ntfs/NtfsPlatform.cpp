@@ -3,8 +3,13 @@
 // handle table and mounts are shared by all threads.
 #include "NtfsPlatform.h"
 
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
 #include <map>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "DriveType.h"
@@ -32,11 +37,21 @@ struct Handle {
   std::size_t Next = 0;
 };
 
+using Clock = std::chrono::steady_clock;
+
 class NtfsPlatform final : public plat::Platform {
  public:
-  explicit NtfsPlatform(DriveTable table) : table_(std::move(table)) {}
+  NtfsPlatform(DriveTable table, NtfsOptions options)
+      : table_(std::move(table)), options_(options) {}
   ~NtfsPlatform() override {
+    {
+      std::lock_guard lock(LibraryLock());
+      stopping_ = true;
+    }
+    wake_.notify_all();
+    if (reaper_.joinable()) reaper_.join();
     std::lock_guard lock(LibraryLock());
+    kept_.clear();
     handles_.clear();  // unmounts under the lock
   }
 
@@ -66,13 +81,60 @@ class NtfsPlatform final : public plat::Platform {
   std::int32_t Move(Handle& volume, const void* input, std::uint32_t inputLength);
   std::vector<plat::FindData> List(MountedVolume& mount, std::uint64_t dirMref,
                                    const std::string& mask);
+  // Keeps `mount` for options_.KeepMounted from now, whoever else holds it.
+  void KeepMounted(const std::shared_ptr<MountedVolume>& mount);
+  // The reaper thread: drops kept mounts whose time is up (unmounting those
+  // no handle holds), until the platform goes.
+  void Reap();
 
   DriveTable table_;
   // The mount each drive letter got last, while some handle holds it.
   std::map<char, std::weak_ptr<MountedVolume>> mounted_;
   std::map<HANDLE, Handle> handles_;
   HANDLE next_ = 0x100;
+
+  // Mounts kept after their last use: a run of files one after another
+  // (a list in contigra_aux) mounts each volume once, writes the dirty mark
+  // once, and other processes get the volume shortly after the run.
+  NtfsOptions options_;
+  struct Kept {
+    std::shared_ptr<MountedVolume> Mount;
+    Clock::time_point Until;
+  };
+  std::vector<Kept> kept_;
+  std::thread reaper_;
+  std::condition_variable wake_;  // waited on with LibraryLock()
+  bool stopping_ = false;
 };
+
+void NtfsPlatform::KeepMounted(const std::shared_ptr<MountedVolume>& mount) {
+  if (!mount || options_.KeepMounted.count() <= 0) return;
+  const Clock::time_point until = Clock::now() + options_.KeepMounted;
+  const auto it = std::find_if(kept_.begin(), kept_.end(), [&](const Kept& k) { return k.Mount == mount; });
+  if (it != kept_.end()) {
+    it->Until = until;  // later: the reaper finds out when it wakes for the old time
+    return;
+  }
+  kept_.push_back({mount, until});
+  if (!reaper_.joinable()) reaper_ = std::thread([this] { Reap(); });
+  wake_.notify_all();
+}
+
+void NtfsPlatform::Reap() {
+  std::unique_lock lock(LibraryLock());
+  while (!stopping_) {
+    if (kept_.empty()) {
+      wake_.wait(lock);
+      continue;
+    }
+    Clock::time_point next = kept_.front().Until;
+    for (const Kept& k : kept_) next = std::min(next, k.Until);
+    if (wake_.wait_until(lock, next) == std::cv_status::no_timeout) continue;
+    const Clock::time_point now = Clock::now();
+    // Dropped under the lock: the last reference unmounts.
+    std::erase_if(kept_, [now](const Kept& k) { return k.Until <= now; });
+  }
+}
 
 std::uint32_t NtfsPlatform::GetDriveTypeA(const std::string& rootPath) {
   const char letter = DriveOfRoot(rootPath);
@@ -90,7 +152,10 @@ std::shared_ptr<MountedVolume> NtfsPlatform::MountDrive(char letter, bool wantWr
   }
   // A drive in use is shared without examining its image file again.
   if (auto live = mounted_[letter].lock()) {
-    if (!wantWrite || !live->WriteRefusal()) return live;
+    if (!wantWrite || !live->WriteRefusal()) {
+      KeepMounted(live);
+      return live;
+    }
     SetLastError(live->WriteRefusal());
     return nullptr;
   }
@@ -98,6 +163,7 @@ std::shared_ptr<MountedVolume> NtfsPlatform::MountDrive(char letter, bool wantWr
   auto mount = MountedVolume::Acquire(it->second, wantWrite, error);
   if (!mount) SetLastError(error);
   else mounted_[letter] = mount;
+  KeepMounted(mount);
   return mount;
 }
 
@@ -168,7 +234,8 @@ bool NtfsPlatform::CloseHandle(HANDLE handle) {
     SetLastError(plat::ERROR_INVALID_HANDLE);
     return false;
   }
-  handles_.erase(it);  // the last handle of a volume unmounts it
+  KeepMounted(it->second.Mount);
+  handles_.erase(it);  // the last handle of a volume unmounts it, unless kept
   return true;
 }
 
@@ -204,6 +271,8 @@ std::int32_t NtfsPlatform::NtFsControlFile(HANDLE handle, plat::IO_STATUS_BLOCK&
                         : plat::STATUS_INVALID_PARAMETER;
         break;
       case plat::FSCTL_GET_VOLUME_BITMAP:
+        // Clusters that moves gave up count as free once they are.
+        if (!isFile) h.Mount->SettleDeferred();
         status = !isFile ? GetVolumeBitmap(h.Mount->Vol(), input, inputLength, output,
                                            outputLength, iosb.Information)
                          : plat::STATUS_INVALID_PARAMETER;
@@ -305,10 +374,12 @@ bool NtfsPlatform::FindNextFileA(HANDLE find, plat::FindData& data) {
 
 bool NtfsPlatform::FindClose(HANDLE find) {
   std::lock_guard lock(LibraryLock());
-  if (!Find(find, Handle::Kind::Find)) {
+  Handle* h = Find(find, Handle::Kind::Find);
+  if (!h) {
     SetLastError(plat::ERROR_INVALID_HANDLE);
     return false;
   }
+  KeepMounted(h->Mount);
   handles_.erase(find);
   return true;
 }
@@ -351,10 +422,22 @@ std::uint32_t NtfsPlatform::GetFileAttributesA(const std::string& path) {
 
 }  // namespace
 
-std::unique_ptr<plat::Platform> MakeNtfsPlatform(DriveTable table) {
-  return std::make_unique<NtfsPlatform>(std::move(table));
+std::unique_ptr<plat::Platform> MakeNtfsPlatform(DriveTable table, NtfsOptions options) {
+  return std::make_unique<NtfsPlatform>(std::move(table), options);
 }
 
-std::unique_ptr<plat::Platform> MakeNtfsPlatform() { return MakeNtfsPlatform(LoadDriveTable()); }
+std::chrono::milliseconds DefaultKeepMounted() {
+  const char* env = std::getenv("CONTIGRA_NTFS_KEEP_MOUNTED_MS");
+  if (env && *env) {
+    char* end = nullptr;
+    const long v = std::strtol(env, &end, 10);
+    if (*end == '\0' && v >= 0 && v <= 600000) return std::chrono::milliseconds(v);
+  }
+  return std::chrono::milliseconds(500);
+}
+
+std::unique_ptr<plat::Platform> MakeNtfsPlatform() {
+  return MakeNtfsPlatform(LoadDriveTable(), NtfsOptions{DefaultKeepMounted()});
+}
 
 }  // namespace ntfs

@@ -1,5 +1,7 @@
 #include "PathLookup.h"
 
+#include <algorithm>
+
 #include "Inode.h"
 #include "Platform.h"
 #include "Utf16.h"
@@ -86,9 +88,11 @@ void LookupCache::Add(std::uint64_t dir, const std::u16string& name, std::uint64
 }
 
 void LookupCache::AddListing(std::uint64_t dir, const std::vector<ListedEntry>& entries) {
-  MakeRoom(entries.size());
-  for (const ListedEntry& e : entries)
-    if (e.Name != u"." && e.Name != u"..") names_[Key{dir, e.Name}] = e.Mref;
+  // Of a folder larger than the cache, the names listed first.
+  const std::size_t count = std::min(entries.size(), kNames);
+  MakeRoom(count);
+  for (std::size_t i = 0; i < count; ++i)
+    if (entries[i].Name != u"." && entries[i].Name != u"..") names_[Key{dir, entries[i].Name}] = entries[i].Mref;
 }
 
 bool ResolvePath(ntfs_volume* vol, const std::vector<std::string>& components,

@@ -27,7 +27,7 @@ struct ListedEntry {
 // lookups are not kept. Bounded by kNames: full, it starts over.
 class LookupCache {
  public:
-  static constexpr std::size_t kNames = 65536;
+  static constexpr std::size_t kNames = 16384;
 
   bool Find(std::uint64_t dir, const std::u16string& name, std::uint64_t& mref) const;
   void Add(std::uint64_t dir, const std::u16string& name, std::uint64_t mref);

@@ -40,9 +40,9 @@ file tiny.txt size=40
 )";
 
 // The same files and a 64 MiB one in 64 pieces, for a helper to be killed
-// while it moves.
+// while it moves (with room for it in one piece).
 constexpr char kBigLayout[] = R"(
-size 160M
+size 256M
 file "My files\a.dat" size=200000 frag=6
 file "My files\b.dat" size=150000 frag=5
 file Mail\inbox.mbx size=300000 frag=8
@@ -331,9 +331,9 @@ TEST_P(AbandonedMutex, WaitingHelperSeesItAndTheNextOneWorks) {
   const Outcome seen = waiting.Wait(20000);
   EXPECT_EQ(seen.ExitCode, 1) << Describe(seen);
   EXPECT_EQ(seen.Out, "Got ownership of the abandoned mutex object.\r\n");
+  toolLock.Release();
   EXPECT_EQ(Runs(kA), aBefore) << "a helper that found the mutex abandoned went on";
 
-  toolLock.Release();
   const Outcome next = RunHelper({"-d", kA}, HelperEnv());
   EXPECT_EQ(next.ExitCode, 0) << Describe(next);
   EXPECT_EQ(next.Out, FileLines(kA));

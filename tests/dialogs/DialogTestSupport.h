@@ -6,6 +6,7 @@
 #include <functional>
 #include <stdexcept>
 
+#include <QByteArray>
 #include <QLocale>
 #include <QObject>
 #include <QString>
@@ -48,6 +49,25 @@ class ScopedLocale {
 
  private:
   QLocale previous_;
+};
+
+// Sets an environment variable for the scope.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value) : name_(name), old_(qgetenv(name)), had_(qEnvironmentVariableIsSet(name)) {
+    qputenv(name, value);
+  }
+  ~ScopedEnv() {
+    if (had_) qputenv(name_, old_);
+    else qunsetenv(name_);
+  }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  const char* name_;
+  QByteArray old_;
+  bool had_;
 };
 
 }  // namespace dlgtest

@@ -174,6 +174,7 @@ TEST_F(ProfilePropsTest, ColumnClicksSortAsTheListShowsAndOkStoresThatOrder) {
     TProfilePropsForm form;
     form.show();
     form.LoadFrom(profile);
+    Child<QTabWidget>(&form, "PC")->setCurrentIndex(1);
     auto* header = Child<QTreeWidget>(&form, "lvFiles")->header();
     for (int column : c.clicks) dlgtest::ClickHeader(header, column);
     EXPECT_EQ(Rows(form), c.order) << "clicks: " << c.clicks.size() << " first " << c.clicks[0];
@@ -188,6 +189,7 @@ TEST_F(ProfilePropsTest, CancelKeepsTheProfileAsItWasAfterSortingAndEditing) {
   profile.Files = {C, D, A, B};
   const TProfile before(profile);
   dlgtest::WhenModal([](QWidget* dialog) {
+    Child<QTabWidget>(dialog, "PC")->setCurrentIndex(1);
     dlgtest::ClickHeader(Child<QTreeWidget>(dialog, "lvFiles")->header(), 1);
     Child<QLineEdit>(dialog, "edProfileName")->setText("Changed");
     dlgtest::Click(Child<QCheckBox>(dialog, "cbSchedulerActive"));
@@ -199,6 +201,7 @@ TEST_F(ProfilePropsTest, CancelKeepsTheProfileAsItWasAfterSortingAndEditing) {
   EXPECT_FALSE(profile.SchedulerActive);
 
   dlgtest::WhenModal([](QWidget* dialog) {
+    Child<QTabWidget>(dialog, "PC")->setCurrentIndex(1);
     dlgtest::ClickHeader(Child<QTreeWidget>(dialog, "lvFiles")->header(), 1);
     dlgtest::Click(Child<QPushButton>(dialog, "btnOK"));
   });
@@ -206,7 +209,7 @@ TEST_F(ProfilePropsTest, CancelKeepsTheProfileAsItWasAfterSortingAndEditing) {
   EXPECT_EQ(profile.Files, (std::vector<std::string>{D, A, C, B}));
 }
 
-TEST_F(ProfilePropsTest, PathsAreCompareExactlySoDelimiterAndCaseMakeNewRows) {
+TEST_F(ProfilePropsTest, PathsAreComparedExactlySoDelimiterAndCaseMakeNewRows) {
   TProfilePropsForm form;
   form.show();
   EXPECT_EQ(form.AddEntry("C:\\Data"), 0);

@@ -99,10 +99,13 @@ class GroupPlacement : public ::testing::TestWithParam<bool> {
     dir_ = new TempDir;
     BuildImage(GroupLayout(), Pristine());
     for (int i = 0; i < kGroupFiles; ++i) {
-      const std::string path = "/" + ToolPath("C:\\" + GroupFile(i));
-      sha_[i] = Sha256Hex(NtfsCat(Pristine(), path));
-      clusters_[i] = VcnCount(NtfsclusterRuns(Pristine(), path));
-      if (NtfsclusterRuns(Pristine(), path).size() > 1) ++fragmented_;
+      const std::string path = ToolPath("C:\\" + GroupFile(i));
+      const auto bytes = NtfsCat(Pristine(), path);
+      ASSERT_FALSE(bytes.empty()) << path;
+      sha_[i] = Sha256Hex(bytes);
+      const auto runs = NtfsclusterRuns(Pristine(), path);
+      clusters_[i] = VcnCount(runs);
+      if (runs.size() > 1) ++fragmented_;
     }
   }
   static void TearDownTestSuite() { delete dir_; }

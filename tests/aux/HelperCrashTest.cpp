@@ -1,0 +1,219 @@
+// Kills `contigra_aux -l` with SIGKILL at random instants of a long list
+// run, many times over, each time on a fresh copy of one image (so that
+// every kill can land in any step, the dirty-flag writes of a clean volume
+// included). After each kill:
+//   - libntfs-3g must still mount the image, and every file must read as
+//     before (read through the library, read-only, not through our backend);
+//   - ntfsresize's check must find nothing worse than leaked clusters;
+//   - the next helper on the same image must get the mutex and finish the
+//     whole list, leaving every fragmented file in one piece and intact.
+// CONTIGRA_AUX_CRASH_TRIALS (default 50) and CONTIGRA_CRASH_SEED override
+// the number of kills and the random seed; tests/aux/crash_trials.sh runs
+// a long series.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <thread>
+
+#include "HelperProcess.h"
+#include "NtfsLib.h"
+#include "NtfsTestSupport.h"
+
+namespace {
+
+using namespace auxtest;
+using namespace ntfstest;
+
+struct ImageFileEntry {
+  std::string Win;  // "C:\Mail\box03.mbx"
+  std::string Tool; // "/Mail/box03.mbx"
+  bool Fragmented;
+};
+
+// Forty mailboxes of 40 KB to 1 MB in 3 to 12 pieces, a database in 32,
+// and files the helper cannot or need not move.
+std::string CrashLayout(std::vector<ImageFileEntry>& files) {
+  std::ostringstream l;
+  l << "size 64M\n";
+  for (int i = 0; i < 40; ++i) {
+    const std::string name = "Mail\\box" + std::to_string(10 + i) + ".mbx";
+    l << "file " << name << " size=" << 40000 + (i * 37 % 41) * 24000 << " frag=" << 3 + i % 10 << '\n';
+    files.push_back({"C:\\" + name, "/Mail/box" + std::to_string(10 + i) + ".mbx", true});
+  }
+  l << "file Data\\orders.db size=4M frag=32\n"
+       "sparse Data\\holes.bin size=2M data=0+65536,1048576+131072\n"
+       "compressed Data\\packed.bin size=512K\n"
+       "file tiny.txt size=100\n";
+  files.push_back({"C:\\Data\\orders.db", "/Data/orders.db", true});
+  files.push_back({"C:\\Data\\holes.bin", "/Data/holes.bin", false});
+  files.push_back({"C:\\Data\\packed.bin", "/Data/packed.bin", false});
+  files.push_back({"C:\\tiny.txt", "/tiny.txt", false});
+  return l.str();
+}
+
+struct FileState {
+  std::string Sha;
+  int Pieces = -1;  // physically separate runs of data
+};
+
+// Reads every file through libntfs-3g, mounted read-only. False, with the
+// reason, when the library refuses to mount the image.
+bool ReadThroughLibrary(const std::string& image, const std::vector<ImageFileEntry>& files,
+                        std::map<std::string, FileState>& states, std::string& why) {
+  states.clear();
+  ntfs_volume* vol = ntfs_mount(image.c_str(), NTFS_MNT_RDONLY);
+  if (!vol) {
+    why = std::string("mount refused: ") + std::strerror(errno);
+    return false;
+  }
+  for (const auto& f : files) {
+    FileState& s = states[f.Win];
+    ntfs_inode* ni = ntfs_pathname_to_inode(vol, nullptr, f.Tool.c_str());
+    ntfs_attr* na = ni ? ntfs_attr_open(ni, AT_DATA, AT_UNNAMED, 0) : nullptr;
+    if (na) {
+      std::vector<std::uint8_t> data(static_cast<std::size_t>(na->data_size));
+      if (ntfs_attr_pread(na, 0, na->data_size, data.data()) == na->data_size) s.Sha = Sha256Hex(data);
+      if (!NAttrNonResident(na)) {
+        s.Pieces = 0;
+      } else if (ntfs_attr_map_whole_runlist(na) == 0) {
+        s.Pieces = 0;
+        LCN end = -1;
+        for (const runlist_element* rl = na->rl; rl->length; ++rl) {
+          if (rl->lcn < 0) continue;
+          if (rl->lcn != end) ++s.Pieces;
+          end = rl->lcn + rl->length;
+        }
+      }
+      ntfs_attr_close(na);
+    }
+    if (ni) ntfs_inode_close(ni);
+  }
+  ntfs_umount(vol, FALSE);
+  return true;
+}
+
+std::uint64_t EnvNumber(const char* name, std::uint64_t fallback) {
+  const char* v = std::getenv(name);
+  return v && *v ? std::strtoull(v, nullptr, 10) : fallback;
+}
+
+TEST(HelperCrash, KilledListRunsLeaveEveryFileIntactAndTheNextRunWorks) {
+  TempDir dir;
+  std::vector<ImageFileEntry> files;
+  const std::string pristine = dir / "pristine.img";
+  BuildImage(CrashLayout(files), pristine);
+  std::map<std::string, FileState> before;
+  std::string why;
+  ASSERT_TRUE(ReadThroughLibrary(pristine, files, before, why)) << why;
+  for (const auto& f : files) {
+    ASSERT_FALSE(before[f.Win].Sha.empty()) << f.Win;
+    if (f.Fragmented) {
+      ASSERT_GT(before[f.Win].Pieces, 1) << f.Win;
+    }
+  }
+
+  std::string listText, expectedOut;
+  for (const auto& f : files) {
+    listText += f.Win + "\r\n";
+    expectedOut += FileLines(f.Win);
+  }
+  listText += "C:\\Mail\\missing.mbx\r\n";
+  expectedOut += FileLines("C:\\Mail\\missing.mbx");
+  const std::string list = dir / "list.txt";
+  std::ofstream(list, std::ios::binary) << listText;
+
+  const std::string image = dir / "c.img";
+  const Env env = {{"CONTIGRA_DRIVES", "C=" + image}, {"CONTIGRA_RUNTIME_DIR", dir / "run"}};
+
+  // A whole run ends with every file in one piece; it is the checks after
+  // each kill, and its length is the span the kills are spread over.
+  const auto expectWholeRun = [&](const std::string& when) {
+    SCOPED_TRACE(when);
+    const Outcome o = RunHelper({"-l", list}, env);
+    EXPECT_EQ(o.ExitCode, 0) << Describe(o);
+    EXPECT_EQ(o.Out, expectedOut) << "the next helper did not run the list";
+    std::map<std::string, FileState> after;
+    std::string reason;
+    EXPECT_TRUE(ReadThroughLibrary(image, files, after, reason)) << reason;
+    for (const auto& f : files) {
+      EXPECT_EQ(after[f.Win].Sha, before[f.Win].Sha) << f.Win;
+      if (f.Fragmented) {
+        EXPECT_EQ(after[f.Win].Pieces, 1) << f.Win;
+      }
+    }
+    int leaked = 0;
+    std::string report;
+    EXPECT_TRUE(VolumeCheck(image, leaked, &report).empty()) << report;
+    return o.Seconds;
+  };
+  std::filesystem::copy_file(pristine, image, std::filesystem::copy_options::overwrite_existing);
+  const double span = expectWholeRun("a run without kills");
+  ASSERT_FALSE(::testing::Test::HasFailure());
+
+  const std::uint64_t seed = EnvNumber("CONTIGRA_CRASH_SEED", std::random_device{}());
+  const std::uint64_t trials = EnvNumber("CONTIGRA_AUX_CRASH_TRIALS", 50);
+  std::mt19937_64 rng(seed);
+  // Half the kills anywhere in the run, a quarter each in its first and
+  // last sixth: the mount and the first dirty-mark write, the last settle,
+  // the unmount and the dirty mark cleared.
+  const auto instant = [&rng, span] {
+    const double u = std::uniform_real_distribution<double>(0.0, 1.0)(rng);
+    const int where = static_cast<int>(rng() % 4);
+    if (where == 0) return u * span / 6;
+    if (where == 1) return span * (5.0 / 6 + u / 6);
+    return u * span;
+  };
+  int killed = 0, leakedTrials = 0;
+  std::vector<std::string> refused;
+  for (std::uint64_t trial = 0; trial < trials; ++trial) {
+    SCOPED_TRACE("seed " + std::to_string(seed) + ", trial " + std::to_string(trial));
+    std::filesystem::copy_file(pristine, image, std::filesystem::copy_options::overwrite_existing);
+    const double at = instant();
+    {
+      HelperProcess run({"-l", list}, env);
+      ASSERT_TRUE(run.Started());
+      std::this_thread::sleep_for(std::chrono::duration<double>(at));
+      run.Kill(SIGKILL);
+      const Outcome o = run.Wait(30000);
+      if (o.Signal == SIGKILL) {
+        ++killed;
+      } else {
+        ASSERT_EQ(o.ExitCode, 0) << Describe(o);
+      }
+    }
+
+    std::map<std::string, FileState> now;
+    if (!ReadThroughLibrary(image, files, now, why)) {
+      std::string info;
+      RunTool({"ntfsinfo", "-m", image}, info, true);
+      refused.push_back("trial " + std::to_string(trial) + " (kill after " + std::to_string(at) +
+                        " s): " + why + "\n" + info);
+      ADD_FAILURE() << "libntfs-3g refuses to mount the image after trial " << trial << ": " << why
+                    << "\n" << info;
+      continue;
+    }
+    for (const auto& f : files) ASSERT_EQ(now[f.Win].Sha, before[f.Win].Sha) << f.Win;
+    int leaked = 0;
+    std::string report;
+    ASSERT_TRUE(VolumeCheck(image, leaked, &report).empty()) << report;
+    if (leaked > 0) ++leakedTrials;
+
+    expectWholeRun("the next run after the kill");
+    if (::testing::Test::HasFatalFailure() || ::testing::Test::HasFailure()) break;
+  }
+  std::printf("%llu trials (seed %llu, full run %.2f s): %d killed mid-run, %d left leaked "
+              "clusters, %zu left an image the library would not mount\n",
+              static_cast<unsigned long long>(trials), static_cast<unsigned long long>(seed), span,
+              killed, leakedTrials, refused.size());
+  for (const auto& r : refused) std::printf("  %s\n", r.c_str());
+  EXPECT_GE(killed, static_cast<int>(trials * 3 / 4)) << "most kills came after the run had ended";
+}
+
+}  // namespace
