@@ -120,7 +120,7 @@ bench_small() {
     echo "  run $r: $before fragmented -> $after; ${WALL} s = ${rates[-1]} files/s, peak RSS ${RSS} KiB"
     [ "$after" = 0 ] || { echo "files left fragmented"; exit 1; }
   done
-  ntfsresize -i -f -P "$img" | grep -qi 'error' && { echo "volume check failed"; exit 1; }
+  "$(command -v ntfsresize || echo /usr/sbin/ntfsresize)" -i -f -P "$img" | grep -qi 'error' && { echo "volume check failed"; exit 1; }
   rm -f "$img"
   local rate peak
   rate=$(printf '%s\n' "${rates[@]}" | median)

@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -10,6 +11,12 @@ namespace aux {
 void PrepareOutput() {
   // A reader that went away must not end the helper mid-file.
   std::signal(SIGPIPE, SIG_IGN);
+  // Started with standard descriptors closed, the files opened later (the
+  // mutex's lock files, the volume's image) would get their numbers, and
+  // the output lines or a library's messages would be written into them.
+  // /dev/null takes each closed one: such output is dropped.
+  for (int fd = 0; fd <= 2; ++fd)
+    if (fcntl(fd, F_GETFD) == -1 && errno == EBADF && open("/dev/null", O_RDWR) != fd) break;
 }
 
 std::vector<std::string> Arguments(int argc, char** argv) {

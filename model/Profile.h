@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -55,6 +56,9 @@ class TProfile {
   // Expands each entry and hands its files to the engine: two or more as
   // one group, one alone. Ends early when checkStop says so.
   void Run(const TStopCallback& checkStop);
+  // Told by Run, on the running thread, just before each hand-over to the
+  // engine, with the files handed over (one, or a group). Not copied.
+  std::function<void(const std::vector<std::string>& files)> OnFiles;
   void SaveToNode(pugi::xml_node node, char timeSeparator = ':') const;
 };
 

@@ -40,6 +40,7 @@ void TProfile::Run(const TStopCallback& checkStop) {
   for (const std::string& entry : Files) {
     ExpandEntry(entry, working, checkStop);
     if (stopped()) return;
+    if (!working.empty() && OnFiles) OnFiles(working);
     if (working.size() >= 2)
       DefragmentList(working, RunMethod != 0, checkStop);
     else if (working.size() == 1)

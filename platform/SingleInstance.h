@@ -28,4 +28,9 @@ class SingleInstance {
   virtual bool Take(std::uint32_t milliseconds) = 0;
 };
 
+// Where the instance that holds the guard `name` listens for a second
+// start's request to come to the front: a local socket name, private to
+// the user's session (a path on POSIX, a pipe name on Windows).
+std::string SingleInstanceChannel(const std::string& name);
+
 }  // namespace plat

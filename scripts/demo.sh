@@ -20,8 +20,11 @@ layout="$root/tools/layouts/demo.layout"
 echo "== Building (Release, $build)"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCONTIGRA_NTFS=ON \
   -DCONTIGRA_BUILD_TESTS=OFF -DCONTIGRA_BUILD_BENCH=OFF >/dev/null
-cmake --build "$build" --target contigra_aux contigra_mkimage contigra_runs contigra_clustermap \
-  | grep -v '^\[' || true
+if ! cmake --build "$build" --target contigra_aux contigra_mkimage contigra_runs contigra_clustermap \
+    >"$build/demo-build.log" 2>&1; then
+  cat "$build/demo-build.log"
+  exit 1
+fi
 aux="$build/cli/contigra_aux"
 runs="$build/tools/contigra_runs"
 
@@ -82,8 +85,10 @@ table "Before:"
 
 printf '\n== contigra_aux -l %s\n' "out/demo/files.txt"
 start=$(date +%s.%N)
+set +e
 "$aux" -l "$out/files.txt" | tr -d '\r' | sed 's/^/   /'
 status=${PIPESTATUS[0]}
+set -e
 seconds=$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN {printf "%.2f", b - a}')
 echo "   exit code $status, $seconds s"
 
@@ -98,7 +103,7 @@ for f in "${files[@]}"; do
 done
 rm -f "$out/sha.tmp"
 [ "$changed" = 0 ] && echo "Contents: every file reads back byte for byte as before (SHA-256 by ntfscat)."
-if ntfsresize -i -f -P "$image" >"$out/check.txt" 2>&1; then
+if "$(command -v ntfsresize || echo /usr/sbin/ntfsresize)" -i -f -P "$image" >"$out/check.txt" 2>&1; then
   echo "Volume check (ntfsresize): consistent."
 else
   echo "Volume check (ntfsresize) reported problems: see out/demo/check.txt"; changed=1

@@ -12,9 +12,11 @@
 //
 // Paths are relative to the root, '\' or '/' separated, UTF-8, in double
 // quotes when they hold spaces (runs of spaces become one). Files with
-// frag=N are written interleaved with each other and with a filler file
-// that is deleted at the end, so each ends up in about N pieces. attr
-// letters: h hidden, s system, r read-only.
+// frag=N are written interleaved with each other, chunk by chunk, each
+// chunk in the first free run after the one before, with a free cluster
+// kept after each chunk of a file, so each ends up in N pieces (more where
+// a free run is shorter than a chunk). attr letters: h hidden, s system,
+// r read-only.
 #pragma once
 
 #include <cstdint>

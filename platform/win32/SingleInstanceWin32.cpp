@@ -43,4 +43,11 @@ std::unique_ptr<SingleInstance> SingleInstance::Create(const std::string& name) 
   return std::make_unique<Win32SingleInstance>(semaphore);
 }
 
+// Pipe names are machine-wide; the session number keeps users apart.
+std::string SingleInstanceChannel(const std::string& name) {
+  DWORD session = 0;
+  ::ProcessIdToSessionId(::GetCurrentProcessId(), &session);
+  return name + "-activate-" + std::to_string(session);
+}
+
 }  // namespace plat

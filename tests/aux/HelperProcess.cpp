@@ -65,20 +65,23 @@ HelperProcess::HelperProcess(const std::vector<std::string>& args, const Env& en
   }
   posix_spawn_file_actions_t fa;
   posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
+  if (mode == Stdout::AllClosed) posix_spawn_file_actions_addclose(&fa, 0);
+  else posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
   switch (mode) {
     case Stdout::Pipe:
     case Stdout::BrokenPipe:
       posix_spawn_file_actions_adddup2(&fa, out[1], 1);
       break;
     case Stdout::Closed:
+    case Stdout::AllClosed:
       posix_spawn_file_actions_addclose(&fa, 1);
       break;
     case Stdout::DevFull:
       posix_spawn_file_actions_addopen(&fa, 1, "/dev/full", O_WRONLY, 0);
       break;
   }
-  posix_spawn_file_actions_adddup2(&fa, err[1], 2);
+  if (mode == Stdout::AllClosed) posix_spawn_file_actions_addclose(&fa, 2);
+  else posix_spawn_file_actions_adddup2(&fa, err[1], 2);
   std::vector<std::string> argv{AUX_PROGRAM};
   argv.insert(argv.end(), args.begin(), args.end());
   std::vector<std::string> envp = ChildEnvironment(env);

@@ -20,6 +20,7 @@ enum class Stdout {
   Closed,      // descriptor 1 closed, as with ">&-"
   BrokenPipe,  // a pipe whose reader has gone
   DevFull,     // /dev/full: every write fails
+  AllClosed,   // standard input, output and error all closed
 };
 
 struct Outcome {

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <thread>
 
@@ -28,6 +29,7 @@ using namespace ntfstest;
 const std::string kA = "C:\\My files\\a.dat";
 const std::string kB = "C:\\My files\\b.dat";
 const std::string kInbox = "C:\\Mail\\inbox.mbx";
+const std::string kSent = "C:\\Mail\\sent.mbx";
 const std::string kTiny = "C:\\tiny.txt";
 const std::string kBig = "C:\\big.bin";
 
@@ -36,6 +38,7 @@ size 8M
 file "My files\a.dat" size=200000 frag=6
 file "My files\b.dat" size=150000 frag=5
 file Mail\inbox.mbx size=300000 frag=8
+file Mail\sent.mbx size=100000 frag=4
 file tiny.txt size=40
 )";
 
@@ -46,6 +49,7 @@ size 256M
 file "My files\a.dat" size=200000 frag=6
 file "My files\b.dat" size=150000 frag=5
 file Mail\inbox.mbx size=300000 frag=8
+file Mail\sent.mbx size=100000 frag=4
 file tiny.txt size=40
 file big.bin size=64M frag=64
 )";
@@ -65,7 +69,7 @@ bool Exists(const std::string& path) {
 
 class AuxHelper : public ::testing::Test {
  protected:
-  void SetUp() override { Build(kLayout, {kA, kB, kInbox, kTiny}); }
+  void SetUp() override { Build(kLayout, {kA, kB, kInbox, kSent, kTiny}); }
 
   void Build(const char* layout, const std::vector<std::string>& files) {
     BuildImage(layout, Image());
@@ -228,17 +232,28 @@ TEST_F(AuxHelper, MissingListFileFailsWithCodeTwoAndReleasesTheMutex) {
   ExpectIntact();
 }
 
-// Standard output closed, a pipe nobody reads, a device that refuses
-// every write: the files are defragmented all the same.
+std::string FileText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Standard output closed, a pipe nobody reads, a device that refuses every
+// write, all three standard descriptors closed: the files are defragmented
+// all the same, and the lines go nowhere else (a file opened later would
+// otherwise get descriptor 1: the mutex's lock files, or the image).
 TEST_F(AuxHelper, WorksWhateverItsOutputIs) {
-  const std::pair<Stdout, std::string> cases[] = {
-      {Stdout::Closed, kA}, {Stdout::BrokenPipe, kB}, {Stdout::DevFull, kInbox}};
+  const std::pair<Stdout, std::string> cases[] = {{Stdout::Closed, kA},
+                                                  {Stdout::BrokenPipe, kB},
+                                                  {Stdout::DevFull, kInbox},
+                                                  {Stdout::AllClosed, kSent}};
   for (const auto& [mode, file] : cases) {
-    SCOPED_TRACE(file);
+    SCOPED_TRACE(file + ", output mode " + std::to_string(static_cast<int>(mode)));
     const Outcome o = RunHelper({"-d", file}, HelperEnv(), mode);
     EXPECT_EQ(o.ExitCode, 0) << Describe(o);
     EXPECT_EQ(o.Err, "");
     EXPECT_EQ(Runs(file).size(), 1u);
+    EXPECT_EQ(FileText(MutexDir() + "/contigra.open"), "");
+    EXPECT_EQ(FileText(MutexDir() + "/contigra.owner"), std::string(1, '\0'));
   }
   ExpectIntact();
 }
@@ -284,7 +299,7 @@ enum class Killed { WhileMoving, WhileBlockedHoldingTheMutex };
 
 class AbandonedMutex : public AuxHelper, public ::testing::WithParamInterface<Killed> {
  protected:
-  void SetUp() override { Build(kBigLayout, {kA, kB, kInbox, kTiny, kBig}); }
+  void SetUp() override { Build(kBigLayout, {kA, kB, kInbox, kSent, kTiny, kBig}); }
 };
 
 // A helper killed while it owns the mutex leaves it abandoned: the helper

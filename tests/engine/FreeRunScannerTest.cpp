@@ -2,6 +2,7 @@
 // a volume bitmap cut into pieces, one open run carried between them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -128,8 +129,8 @@ std::vector<std::int64_t> RandomCuts(std::int64_t clusters, std::mt19937_64& rng
 }
 
 // Bitmaps of every density and grain: each cluster used with a fixed
-// probability, or alternating used and free runs of random lengths; either
-// with free holes of random length planted now and then, so that long
+// probability, or alternating used and free runs of random lengths. Either
+// kind may get free holes of random length now and then, so that long
 // stretches with no fitting run end in one that may fit.
 struct Shape {
   const char* Name;
