@@ -37,15 +37,15 @@ struct ImageFileEntry {
   bool Fragmented;
 };
 
-// Forty mailboxes of 40 KB to 1 MB in 3 to 12 pieces, a database in 32,
-// and files the helper cannot or need not move.
+// A hundred mailboxes of 30 to 390 KB in 3 to 12 pieces, a database in
+// 32, and files the helper cannot or need not move.
 std::string CrashLayout(std::vector<ImageFileEntry>& files) {
   std::ostringstream l;
   l << "size 64M\n";
-  for (int i = 0; i < 40; ++i) {
-    const std::string name = "Mail\\box" + std::to_string(10 + i) + ".mbx";
-    l << "file " << name << " size=" << 40000 + (i * 37 % 41) * 24000 << " frag=" << 3 + i % 10 << '\n';
-    files.push_back({"C:\\" + name, "/Mail/box" + std::to_string(10 + i) + ".mbx", true});
+  for (int i = 0; i < 100; ++i) {
+    const std::string name = "Mail\\box" + std::to_string(100 + i) + ".mbx";
+    l << "file " << name << " size=" << 30000 + (i * 37 % 41) * 9000 << " frag=" << 3 + i % 10 << '\n';
+    files.push_back({"C:\\" + name, "/Mail/box" + std::to_string(100 + i) + ".mbx", true});
   }
   l << "file Data\\orders.db size=4M frag=32\n"
        "sparse Data\\holes.bin size=2M data=0+65536,1048576+131072\n"

@@ -75,8 +75,9 @@ class AuxHelper : public ::testing::Test {
     BuildImage(layout, Image());
     files_ = files;
     for (const auto& f : files_) {
-      sha_[f] = Sha256Hex(NtfsCat(Image(), ToolPath(f)));
-      ASSERT_FALSE(NtfsCat(Image(), ToolPath(f)).empty()) << f;
+      const auto data = NtfsCat(Image(), ToolPath(f));
+      ASSERT_FALSE(data.empty()) << f;
+      sha_[f] = Sha256Hex(data);
     }
     // This process opens the mutex too (NamedMutex reads the folder here).
     setenv("CONTIGRA_RUNTIME_DIR", MutexDir().c_str(), 1);
@@ -327,10 +328,15 @@ TEST_P(AbandonedMutex, WaitingHelperSeesItAndTheNextOneWorks) {
   if (moving) {
     // Into the moves: each piece is 1 MiB, so 4 MiB written means at least
     // two moves have landed (the volume is locked: no tool can look now).
+    // The helper runs in slices of a few milliseconds and is stopped in
+    // between, so a busy machine cannot let it run to the end unseen.
     const long long start = BytesWritten(first.Pid());
-    first.Kill(SIGCONT);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (BytesWritten(first.Pid()) < start + (4 << 20) && std::chrono::steady_clock::now() < deadline) {
+      first.Kill(SIGCONT);
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      first.Kill(SIGSTOP);
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));  // the stop takes effect
     }
   }
   first.Kill(SIGKILL);
