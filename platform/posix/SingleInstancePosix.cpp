@@ -15,26 +15,11 @@
 #include <thread>
 
 #include "Platform.h"
+#include "RuntimeFolder.h"
 #include "SingleInstance.h"
 
 namespace plat {
 namespace {
-
-// The same folder the named mutexes use.
-std::string RuntimeFolder() {
-  if (const char* dir = std::getenv("CONTIGRA_RUNTIME_DIR"); dir && *dir) return dir;
-  if (const char* xdg = std::getenv("XDG_RUNTIME_DIR"); xdg && *xdg)
-    return std::string(xdg) + "/contigra";
-  return "/tmp/contigra-" + std::to_string(getuid());
-}
-
-// The folder must be ours and private, or another user could hold our lock.
-bool EnsurePrivateFolder(const std::string& dir) {
-  if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return false;
-  struct stat st {};
-  return lstat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == getuid() &&
-         (st.st_mode & 077) == 0;
-}
 
 class PosixSingleInstance final : public SingleInstance {
  public:
