@@ -122,6 +122,56 @@ std::int64_t FirstWithFreeHalf(const std::uint8_t* bitmap, std::int64_t from, st
   return k;
 }
 
+// The first word in [from, end) that is not `pattern` (all free or all
+// used), or end; searched the same way.
+template <bool kVector = kVectorScan>
+std::int64_t FirstOtherThan(const std::uint8_t* bitmap, std::int64_t from, std::int64_t end,
+                            std::uint64_t pattern) {
+  std::int64_t k = from;
+  for (const std::int64_t first = std::min(end, from + 4); k < first; ++k)
+    if (LoadWord(bitmap, k) != pattern) return k;
+  for (; end - k >= 16; k += 16) {
+    const std::uint8_t* p = bitmap + k * 8;
+    bool other = false;
+    if constexpr (kVector) {
+#if CONTIGRA_SCAN_SSE2
+      const __m128i same = _mm_set1_epi64x(static_cast<long long>(pattern));
+      __m128i all = _mm_cmpeq_epi32(same, same);
+      for (int i = 0; i < 8; ++i) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
+        all = _mm_and_si128(all, _mm_cmpeq_epi32(v, same));
+      }
+      other = _mm_movemask_epi8(all) != 0xFFFF;
+#endif
+    } else {
+      std::uint64_t w[16];
+      std::memcpy(w, p, sizeof w);
+      std::uint64_t diff = 0;
+      for (std::uint64_t x : w) diff |= x ^ pattern;
+      other = diff != 0;
+    }
+    if (other) break;
+  }
+  while (k < end && LoadWord(bitmap, k) == pattern) ++k;
+  return k;
+}
+
+// The first of the words from + stride, from + 2 stride, ... before end
+// that is all free, or end.
+inline std::int64_t FirstFreeAtStride(const std::uint8_t* bitmap, std::int64_t from,
+                                      std::int64_t end, std::int64_t stride) {
+  std::int64_t k = from + stride;
+  for (; end - k > 3 * stride; k += 4 * stride) {
+    const bool any = (LoadWord(bitmap, k) == 0) | (LoadWord(bitmap, k + stride) == 0) |
+                     (LoadWord(bitmap, k + 2 * stride) == 0) |
+                     (LoadWord(bitmap, k + 3 * stride) == 0);
+    if (any) break;
+  }
+  for (; k < end; k += stride)
+    if (LoadWord(bitmap, k) == 0) return k;
+  return end;
+}
+
 }  // namespace free_run_detail
 
 // Same contract and results as ReferenceFreeRunWalk, 64 clusters at a time.
@@ -148,7 +198,8 @@ std::int64_t FirstWithFreeHalf(const std::uint8_t* bitmap, std::int64_t from, st
 // Cluster numbers (`base`) are taken to be non-negative, as LCNs are.
 class FastFreeRunScanner {
  public:
-  explicit FastFreeRunScanner(std::int64_t needed) : needed_(needed) {}
+  explicit FastFreeRunScanner(std::int64_t needed)
+      : needed_(needed), stride_(needed >= 63 ? (needed - 63) / 64 : 0) {}
 
   template <class Judge>
   bool Walk(const std::uint8_t* bitmap, std::int64_t base, std::int64_t bits, Judge&& judge) {
@@ -241,38 +292,94 @@ class FastFreeRunScanner {
     return false;
   }
 
+  // Stretches of free words join the open run in one go.
+  void AddFreeWords(const std::uint8_t* bitmap, std::int64_t base, std::int64_t& k,
+                    std::int64_t words) {
+    const std::int64_t next = free_run_detail::FirstOtherThan(bitmap, k + 1, words, 0);
+    if (openLen_ == 0) openLcn_ = base + k * 64;
+    openLen_ += (next - k) * 64;
+    k = next;
+  }
+
   template <class Judge>
   bool WalkShort(const std::uint8_t* bitmap, std::int64_t base, std::int64_t words,
                  Judge& judge) {
-    for (std::int64_t k = 0; k < words; ++k)
-      if (Step<true>(Load(bitmap, k), base + k * 64, judge)) return true;
+    for (std::int64_t k = 0; k < words;) {
+      const std::uint64_t w = Load(bitmap, k);
+      if (w == 0) {
+        AddFreeWords(bitmap, base, k, words);
+      } else if (w == ~std::uint64_t{0} && openLen_ == 0) {
+        k = free_run_detail::FirstOtherThan(bitmap, k + 1, words, ~std::uint64_t{0});
+      } else {
+        if (Step<true>(w, base + k * 64, judge)) return true;
+        ++k;
+      }
+    }
     return false;
+  }
+
+  // Opens the run of the free high bits of word k.
+  void OpenAfter(std::uint64_t w, std::int64_t base, std::int64_t k) {
+    const int high = std::countl_zero(w);
+    openLcn_ = base + (k + 1) * 64 - high;
+    openLen_ = high;
   }
 
   template <class Judge>
   bool WalkLong(const std::uint8_t* bitmap, std::int64_t base, std::int64_t words,
                 Judge& judge) {
+    std::int64_t strideFrom = 0;  // the first word that may start a stride skip
     for (std::int64_t k = 0; k < words;) {
       const std::uint64_t w = Load(bitmap, k);
+      if (w == 0) {
+        AddFreeWords(bitmap, base, k, words);
+        continue;
+      }
       if (free_run_detail::FreeHalves(w) != 0 || openLen_ >= needed_ - 31) {
         if (Step<false>(w, base + k * 64, judge)) return true;
         ++k;
         continue;
       }
-      // With the open run this short, a word with no free half ends it
-      // short of `needed` and holds no long run itself; nor can the next
-      // one, as the open run it inherits is under 32. So up to the next
-      // word with a free half, nothing is judged, and the last word's free
-      // high bits are the open run.
+      // With the open run this short, word k (no free half) ends it short
+      // of `needed`.
+      if (stride_ >= kMinStride && k >= strideFrom) {
+        // A run of `needed` covers stride_ whole free words, so one of the
+        // words k + stride_, k + 2 stride_, ... is free if a run that fits
+        // ends after word k. Up to the word one stride before the first such
+        // word nothing fits; the words after that are walked.
+        const std::int64_t c =
+            free_run_detail::FirstFreeAtStride(bitmap, k, words, stride_);
+        if (c < words) {
+          OpenAfter(Load(bitmap, c - stride_), base, c - stride_);
+          k = c - stride_ + 1;
+          strideFrom = c + 1;
+          continue;
+        }
+        // No such word up to the piece's end: what follows the last one
+        // looked at is too short to fit, and the open run is the piece's
+        // trailing free clusters.
+        std::int64_t last = words - 1;
+        while (Load(bitmap, last) == 0) --last;  // stops at word k at the latest
+        openLen_ = std::countl_zero(Load(bitmap, last)) + (words - 1 - last) * 64;
+        openLcn_ = base + words * 64 - openLen_;
+        return false;
+      }
+      // Otherwise, nor can the next word with no free half, as the open run
+      // it inherits is under 32. So up to the next word with a free half,
+      // nothing is judged, and the last word's free high bits are the open
+      // run.
       k = free_run_detail::FirstWithFreeHalf(bitmap, k + 1, words);
-      const int high = std::countl_zero(Load(bitmap, k - 1));
-      openLcn_ = base + k * 64 - high;
-      openLen_ = high;
+      OpenAfter(Load(bitmap, k - 1), base, k - 1);
     }
     return false;
   }
 
+  // From this stride on, looking at every stride-th word beats testing
+  // every word for a free half.
+  static constexpr std::int64_t kMinStride = 3;
+
   std::int64_t needed_;
+  std::int64_t stride_;  // whole free words that every run of `needed` covers
   std::int64_t openLcn_ = 0;
   std::int64_t openLen_ = 0;  // 0: no run open
 };

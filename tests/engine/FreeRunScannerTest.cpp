@@ -180,8 +180,9 @@ std::vector<bool> MakeBitmap(const Shape& s, std::mt19937_64& rng) {
   return used;
 }
 
-const std::vector<std::int64_t> kNeeded = {0,   1,   2,   3,   7,   62,   63,  64,
-                                           65,  127, 128, 129, 256, 4096, kHuge};
+const std::vector<std::int64_t> kNeeded = {0,   1,   2,   3,   7,   62,  63,   64,   65,
+                                           127, 128, 129, 191, 254, 255, 256, 1000, 4096,
+                                           kHuge};
 
 // Every run the judge sees, and where it sees it, is the reference walk's,
 // for every `needed`, on bitmaps of each shape cut at random places.
@@ -229,33 +230,49 @@ TEST(FreeRunScannerTest, StopsAtTheSameRunAsTheReferenceWalk) {
   }
 }
 
-// The skip over words with no free 32-bit half, with and without SSE2 (the
-// build uses one of them; both must agree with a word-by-word search).
-TEST(FreeRunScannerTest, FindsTheFirstWordWithAFreeHalf) {
+// The searches that skip stretches of words (with no free 32-bit half, all
+// free, all used), with and without SSE2 (the build uses one of them), find
+// what a word-by-word search finds.
+TEST(FreeRunScannerTest, WordSearchesFindTheFirstWordOfInterest) {
+  constexpr std::uint64_t kAllUsed = ~std::uint64_t{0};
   std::mt19937_64 rng(5);
   for (int round = 0; round < 300; ++round) {
     const auto words = static_cast<std::size_t>(rng() % 100);
+    // Mostly one kind of word, so that searches cross whole blocks.
+    const int kind = round % 3;
     std::vector<std::uint64_t> w(words);
     for (std::uint64_t& x : w) {
-      x = rng() | 0x0000000100000001;  // both halves used somewhere
-      switch (rng() % 16) {
-        case 0: x &= 0xFFFFFFFF00000000; break;  // low half free
-        case 1: x &= 0x00000000FFFFFFFF; break;  // high half free
+      x = kind == 0 ? rng() | 0x0000000100000001 : kind == 1 ? 0 : kAllUsed;
+      switch (rng() % 24) {
+        case 0: x = rng() & 0xFFFFFFFF00000000; break;  // low half free
+        case 1: x = rng() & 0x00000000FFFFFFFF; break;  // high half free
         case 2: x = 0; break;
+        case 3: x = kAllUsed; break;
+        case 4: x = rng(); break;
         default: break;
       }
     }
     std::vector<std::uint8_t> bytes(words * 8);  // exactly the words: no slack to read
     if (words > 0) std::memcpy(bytes.data(), w.data(), bytes.size());
+    const std::uint8_t* data = bytes.data();
     const auto end = static_cast<std::int64_t>(words);
+    auto firstWhere = [&](std::int64_t from, auto pred) {
+      while (from < end && !pred(w[static_cast<std::size_t>(from)])) ++from;
+      return from;
+    };
     for (std::int64_t from = 0; from <= end; ++from) {
-      std::int64_t expected = from;
-      while (expected < end && (w[static_cast<std::size_t>(expected)] & 0xFFFFFFFF) != 0 &&
-             (w[static_cast<std::size_t>(expected)] >> 32) != 0)
-        ++expected;
-      ASSERT_EQ(free_run_detail::FirstWithFreeHalf<false>(bytes.data(), from, end), expected);
+      const std::int64_t freeHalf = firstWhere(from, [](std::uint64_t x) {
+        return (x & 0xFFFFFFFF) == 0 || (x >> 32) == 0;
+      });
+      const std::int64_t notFree = firstWhere(from, [](std::uint64_t x) { return x != 0; });
+      const std::int64_t notUsed = firstWhere(from, [](std::uint64_t x) { return x != kAllUsed; });
+      ASSERT_EQ(free_run_detail::FirstWithFreeHalf<false>(data, from, end), freeHalf);
+      ASSERT_EQ(free_run_detail::FirstOtherThan<false>(data, from, end, 0), notFree);
+      ASSERT_EQ(free_run_detail::FirstOtherThan<false>(data, from, end, kAllUsed), notUsed);
       if constexpr (free_run_detail::kVectorScan) {
-        ASSERT_EQ(free_run_detail::FirstWithFreeHalf<true>(bytes.data(), from, end), expected);
+        ASSERT_EQ(free_run_detail::FirstWithFreeHalf<true>(data, from, end), freeHalf);
+        ASSERT_EQ(free_run_detail::FirstOtherThan<true>(data, from, end, 0), notFree);
+        ASSERT_EQ(free_run_detail::FirstOtherThan<true>(data, from, end, kAllUsed), notUsed);
       }
     }
   }
