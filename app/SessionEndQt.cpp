@@ -10,5 +10,7 @@
 void InstallSessionEndHandler(QObject* context, std::function<void()> onSessionEnd) {
   QGuiApplication::setFallbackSessionManagementEnabled(false);
   QObject::connect(qApp, &QGuiApplication::commitDataRequest, context,
-                   [call = std::move(onSessionEnd)](QSessionManager&) { call(); });
+                   [call = std::move(onSessionEnd)](QSessionManager&) {
+                     if (call) call();  // an early install may carry no callback yet
+                   });
 }

@@ -42,6 +42,10 @@ int main(int argc, char** argv) {
 
   TInstanceGuard guard;
   if (!guard.AcquireOrActivate()) return 0;  // the running instance comes forward
+  // Catch the end-of-session signals before anything else starts: one that
+  // arrives while the window is still being built waits until the event
+  // loop runs, and then saves like any other.
+  InstallSessionEndHandler(&app, {});
 
   Logger.Create();
   ConnectEngineLogToLogger();
