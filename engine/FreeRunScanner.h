@@ -162,10 +162,10 @@ inline std::int64_t FirstFreeAtStride(const std::uint8_t* bitmap, std::int64_t f
                                       std::int64_t end, std::int64_t stride) {
   std::int64_t k = from + stride;
   for (; end - k > 3 * stride; k += 4 * stride) {
-    const bool any = (LoadWord(bitmap, k) == 0) | (LoadWord(bitmap, k + stride) == 0) |
-                     (LoadWord(bitmap, k + 2 * stride) == 0) |
-                     (LoadWord(bitmap, k + 3 * stride) == 0);
-    if (any) break;
+    const std::uint64_t least =
+        std::min({LoadWord(bitmap, k), LoadWord(bitmap, k + stride),
+                  LoadWord(bitmap, k + 2 * stride), LoadWord(bitmap, k + 3 * stride)});
+    if (least == 0) break;
   }
   for (; k < end; k += stride)
     if (LoadWord(bitmap, k) == 0) return k;
@@ -189,7 +189,10 @@ inline std::int64_t FirstFreeAtStride(const std::uint8_t* bitmap, std::int64_t f
 // is already within 31 of `needed`. Such stretches are skipped with a test
 // of 16 words at a time, and only the last skipped word matters: its free
 // high bits open the next run. Random and finely fragmented bitmaps then
-// cost little more than reading them.
+// cost little more than reading them. Longer runs cover whole free words:
+// one of 64 m + 63 clusters or more covers m of them in a row, so when m is
+// 3 or more only every m-th word is looked at until one is free, and only
+// the last stride before it is walked.
 //
 // Below 63 the free bits between a word's used bits are narrowed with
 // shifts to the starts of runs long enough, so the word costs one step per

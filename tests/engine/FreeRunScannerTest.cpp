@@ -231,8 +231,9 @@ TEST(FreeRunScannerTest, StopsAtTheSameRunAsTheReferenceWalk) {
 }
 
 // The searches that skip stretches of words (with no free 32-bit half, all
-// free, all used), with and without SSE2 (the build uses one of them), find
-// what a word-by-word search finds.
+// free, all used, not free at every stride-th word), with and without SSE2
+// where it applies (the build uses one of them), find what a word-by-word
+// search finds.
 TEST(FreeRunScannerTest, WordSearchesFindTheFirstWordOfInterest) {
   constexpr std::uint64_t kAllUsed = ~std::uint64_t{0};
   std::mt19937_64 rng(5);
@@ -266,6 +267,12 @@ TEST(FreeRunScannerTest, WordSearchesFindTheFirstWordOfInterest) {
       });
       const std::int64_t notFree = firstWhere(from, [](std::uint64_t x) { return x != 0; });
       const std::int64_t notUsed = firstWhere(from, [](std::uint64_t x) { return x != kAllUsed; });
+      for (std::int64_t stride : {1, 3, 7, 40}) {
+        std::int64_t expected = from + stride;
+        while (expected < end && w[static_cast<std::size_t>(expected)] != 0) expected += stride;
+        ASSERT_EQ(free_run_detail::FirstFreeAtStride(data, from, end, stride),
+                  std::min(expected, end));
+      }
       ASSERT_EQ(free_run_detail::FirstWithFreeHalf<false>(data, from, end), freeHalf);
       ASSERT_EQ(free_run_detail::FirstOtherThan<false>(data, from, end, 0), notFree);
       ASSERT_EQ(free_run_detail::FirstOtherThan<false>(data, from, end, kAllUsed), notUsed);
@@ -333,6 +340,12 @@ INSTANTIATE_TEST_SUITE_P(
         HandCase{"ExactFitEndsInAWordWithNoFreeHalf", {59, 100, 97}, {256}, 0, 100,
                  {{59, 100, 0}}},
         HandCase{"OneShortEndsInAWordWithNoFreeHalf", {59, 100, 97}, {256}, 0, 101, {}},
+        // The shortest runs that fit, from the second cluster of word 3:
+        // 254 covers only words 4 and 5 whole; 255 covers 4, 5 and 6.
+        HandCase{"ExactFitCoveringTwoWholeWords", {193, 254, 577}, {1024}, 0, 254,
+                 {{193, 254, 0}}},
+        HandCase{"ExactFitCoveringThreeWholeWords", {193, 255, 576}, {1024}, 0, 255,
+                 {{193, 255, 0}}},
         HandCase{"NeededZeroJudgesEveryRun", {1, 1, 1, 1, 1}, {5}, 0, 0,
                  {{1, 1, 0}, {3, 1, 0}}},
         HandCase{"NothingNeededOfHugeLength", {0, 200000}, {65536, 134464}, 0, kHuge, {}}),
