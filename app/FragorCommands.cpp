@@ -9,6 +9,8 @@
 #include "FileChoosers.h"
 #include "FragorForm.h"
 #include "Log.h"
+#include "OpenAddress.h"
+#include "ProductInfo.h"
 
 namespace {
 
@@ -98,7 +100,8 @@ void TFragorForm::actToolsWizardExecute() {
   for (const auto& profile : profiles_) existing.push_back(profile->Name);
   TProfileList added;
   if (ShowWizard(existing, added, this) != QDialog::Accepted) return;
-  for (auto& profile : added) AddProfileItem(std::move(profile));
+  for (auto& profile : added) AppendProfileRow(std::move(profile));
+  BuildTrayRunMenu();
 }
 
 void TFragorForm::actToolsAnalyzeExecute() {
@@ -137,3 +140,5 @@ void TFragorForm::lvProfilesDblClick() {
   if (rows.isEmpty()) actProfileAddExecute();
   else if (rows.size() == 1) actProfilePropsExecute();
 }
+
+void TFragorForm::TBXItem15Click() { OpenWebAddress(QString::fromLatin1(kProductHomePage)); }

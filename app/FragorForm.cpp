@@ -24,17 +24,18 @@
 #include "ShellIntegration.h"
 #include "ToolbarImages.h"
 #include "TrayFrames.h"
-
-namespace {
-
-QString Tr(const char* english) { return QString::fromStdString(TranslateText(english)); }
-
-}  // namespace
+#include "Translator.h"
 
 TFragorForm::TFragorForm(std::string configFileName, bool trayAvailable)
     : configFileName_(std::move(configFileName)), trayAvailable_(trayAvailable) {
   setObjectName(QStringLiteral("FragorForm"));
   setWindowTitle(QStringLiteral("Contigra"));
+  TTranslator::KeepUntranslated(this);
+  // The controls are made with their English texts, which the language
+  // set-up below remembers; the facility's language until now is the
+  // default of a configuration that names none.
+  const std::string defaultLanguage = TTranslator::Instance().Language().toStdString();
+  TTranslator::Instance().SelectLanguage(QStringLiteral("en"));
   Confirm = [this](const QString& text) {
     return QMessageBox::question(this, QStringLiteral("Contigra"), text,
                                  QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
@@ -55,12 +56,14 @@ TFragorForm::TFragorForm(std::string configFileName, bool trayAvailable)
   notices_ = std::make_shared<TRunNotices>(this);
   // 6. Settings: profiles in file order, then the options.
   TProfileList loaded;
-  LoadConfigFile(configFileName_, loaded, FOptions, "en_US");
+  LoadConfigFile(configFileName_, loaded, FOptions, defaultLanguage);
   LoadShellIntegration(FOptions);
   // 7.
   FOptions.Language = FixLanguage(FOptions.Language);
+  // 8.
+  ApplyLanguageAtStart();
   // 9.
-  for (auto& profile : loaded) AddProfileItem(std::move(profile));
+  for (auto& profile : loaded) AppendProfileRow(std::move(profile));
   RefreshProfileList();
   SetQueueCount(FQueuedCount);
   ApplyLogWindow();

@@ -64,6 +64,8 @@ class TFragorForm final : public QMainWindow {
 
   // --- list ---
   void AddProfileItem(std::unique_ptr<TProfile> profile);
+  // The row alone; callers adding many rebuild the tray's Run menu once.
+  void AppendProfileRow(std::unique_ptr<TProfile> profile);
   void RefreshProfileItem(int row);
   void RefreshProfileList();
   void UpdateScheduleColumns();
@@ -79,6 +81,12 @@ class TFragorForm final : public QMainWindow {
   void StartProfileRun(TProfile& profile);
   void StartFileRun(const std::string& path, std::uint8_t runMethod);
   void SchedulerTick();
+
+  // --- language ---
+  // Click handler of the Language items: `tag` indexes LanguageCodes.
+  void SetLanguage(int tag);
+  // Ticks the Language item whose code is exactly the option's.
+  void CheckLanguageItem();
 
   // --- lifecycle ---
   void RestoreFromTray();
@@ -109,6 +117,10 @@ class TFragorForm final : public QMainWindow {
   void CreateMenus();
   void CreateControls();
   void CreateTray();
+  void CreateLanguageItems();
+  // FormCreate's language set-up: the English texts are remembered, then
+  // the window shows the option's language.
+  void ApplyLanguageAtStart();
   void UpdateActions();
   bool FormCloseQuery();
   void FormClose();
@@ -138,6 +150,7 @@ class TFragorForm final : public QMainWindow {
   void actFileOptionsExecute();
   void actFileExitExecute();
   void actHelpAboutExecute();
+  void TBXItem15Click();  // Help > "Visit home page"
   void actViewLogExecute();
   void actLogCopyExecute();
   void actLogSelectAllExecute();

@@ -16,12 +16,7 @@
 #include "MemoLogView.h"
 #include "Profile.h"
 #include "TrayFrames.h"
-
-namespace {
-
-QString Tr(const char* english) { return QString::fromStdString(TranslateText(english)); }
-
-}  // namespace
+#include "Translator.h"
 
 void TFragorForm::CreateControls() {
   resize(676, 520);
@@ -52,7 +47,7 @@ void TFragorForm::CreateControls() {
   lvProfiles->setContextMenuPolicy(Qt::CustomContextMenu);
   lvProfiles->setStyleSheet(QStringLiteral("QTreeView::item { border-right: 1px solid #d8d8d8;"
                                            " border-bottom: 1px solid #d8d8d8; }"));
-  lvProfiles->setHeaderLabels({QStringLiteral("   Name"), Tr("Files"), Tr("Move to"), Tr("Time"),
+  lvProfiles->setHeaderLabels({Tr("   Name"), Tr("Files"), Tr("Move to"), Tr("Time"),
                                Tr("Next start")});
   QHeaderView* header = lvProfiles->header();
   header->setSectionsClickable(false);
@@ -108,6 +103,8 @@ void TFragorForm::CreateControls() {
   statusPanel0_ = new QLabel(this);
   statusPanel0_->setObjectName(QStringLiteral("StatusPanel0"));
   statusPanel0_->setMinimumWidth(50);
+  // The status texts are built in the language of their moment.
+  TTranslator::KeepUntranslated(statusPanel0_);
   statusProgress_ = new QProgressBar(this);
   statusProgress_->setObjectName(QStringLiteral("StatusProgress"));
   statusProgress_->setMaximumWidth(120);
@@ -117,12 +114,14 @@ void TFragorForm::CreateControls() {
   statusProgressText_ = new QLabel(this);
   statusProgressText_->setObjectName(QStringLiteral("StatusProgressText"));
   statusProgressText_->setMinimumWidth(50);
+  TTranslator::KeepUntranslated(statusProgressText_);
   progressTimer_ = new QTimer(this);
   progressTimer_->setInterval(200);
   connect(progressTimer_, &QTimer::timeout, this, &TFragorForm::ShowProgress);
   statusPanel1_ = new QLabel(this);
   statusPanel1_->setObjectName(QStringLiteral("StatusPanel1"));
   statusPanel1_->setFixedWidth(200);
+  TTranslator::KeepUntranslated(statusPanel1_);
   QStatusBar* bar = statusBar();
   bar->setObjectName(QStringLiteral("StatusBar1"));
   bar->addWidget(statusPanel0_, 3);
@@ -148,7 +147,7 @@ void TFragorForm::CreateMenus() {
   fill(named(bar->addMenu(Tr("&File")), "mnuFile"), {"actFileOptions", "-", "actFileExit"});
   QMenu* view = named(bar->addMenu(Tr("View")), "mnuView");
   mnuViewLanguage = named(view->addMenu(Tr("Language")), "mnuViewLanguage");
-  // The language items themselves come with the translations.
+  CreateLanguageItems();
   mnuViewLog = view->addAction(Tr("Log window"));
   mnuViewLog->setObjectName(QStringLiteral("mnuViewLog"));
   mnuViewLog->setCheckable(true);
@@ -162,7 +161,9 @@ void TFragorForm::CreateMenus() {
        {"actToolsDefragmentFile", "actToolsWizard", "actToolsAnalyze"});
   QMenu* help = named(bar->addMenu(Tr("&Help")), "mnuHelp");
   fill(help, {"actHelpAbout"});
-  help->addAction(Tr("Visit home page"))->setObjectName(QStringLiteral("TBXItem15"));
+  QAction* homePage = help->addAction(Tr("Visit home page"));
+  homePage->setObjectName(QStringLiteral("TBXItem15"));
+  connect(homePage, &QAction::triggered, this, &TFragorForm::TBXItem15Click);
 
   pmProfilesPopup = new QMenu(this);
   pmProfilesPopup->setObjectName(QStringLiteral("pmProfilesPopup"));
@@ -187,6 +188,8 @@ void TFragorForm::CreateMenus() {
   connect(restore, &QAction::triggered, this, &TFragorForm::RestoreFromTray);
   popupTray->addSeparator();
   popuptrayRun = named(popupTray->addMenu(Tr("Run")), "popuptrayRun");
+  // Profile names, and "All Profiles" rebuilt after every change of language.
+  TTranslator::KeepChildrenUntranslated(popuptrayRun);
   fill(popupTray, {"actProfileStop", "actToolsDefragmentFile", "-", "actFileOptions",
                    "actHelpAbout", "actFileExit"});
 }

@@ -12,15 +12,10 @@
 #include "DefragAPI.h"
 #include "ExitDialog.h"
 #include "FragorForm.h"
+#include "Translator.h"
 #include "Log.h"
 #include "RunNotices.h"
 #include "ShellIntegration.h"
-
-namespace {
-
-QString Tr(const char* english) { return QString::fromStdString(TranslateText(english)); }
-
-}  // namespace
 
 TFragorForm::~TFragorForm() {
   // The log panel goes with the window; later lines go to the file only.

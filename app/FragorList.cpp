@@ -5,10 +5,9 @@
 
 #include "FormatNextStart.h"
 #include "FragorForm.h"
+#include "Translator.h"
 
 namespace {
-
-QString Tr(const char* english) { return QString::fromStdString(TranslateText(english)); }
 
 constexpr int FixedColumns = 5;
 constexpr int AllColumns = 12;
@@ -22,12 +21,16 @@ int TFragorForm::RowOf(const QTreeWidgetItem* item) const {
 }
 
 void TFragorForm::AddProfileItem(std::unique_ptr<TProfile> profile) {
+  AppendProfileRow(std::move(profile));
+  BuildTrayRunMenu();
+}
+
+void TFragorForm::AppendProfileRow(std::unique_ptr<TProfile> profile) {
   auto* item = new QTreeWidgetItem(lvProfiles);
   // Every row carries all eleven sub-cells, shown or not.
   for (int column = 1; column < AllColumns; ++column) item->setText(column, QString());
   profiles_.push_back(std::move(profile));
   RefreshProfileItem(static_cast<int>(profiles_.size()) - 1);
-  BuildTrayRunMenu();
 }
 
 void TFragorForm::RefreshProfileItem(int row) {

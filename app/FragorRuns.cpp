@@ -6,15 +6,10 @@
 #include <QTreeWidget>
 
 #include "FragorForm.h"
+#include "Translator.h"
 #include "RunNotices.h"
 #include "RunProgress.h"
 #include "ToolbarImages.h"
-
-namespace {
-
-QString Tr(const char* english) { return QString::fromStdString(TranslateText(english)); }
-
-}  // namespace
 
 bool TFragorForm::TasksPending() const { return IsBusy() || RunLock.use_count() > 1; }
 
@@ -144,7 +139,11 @@ void TFragorForm::ShowProgress() {
     if (!now.Current.empty())
       line += QStringLiteral(": ") + QString::fromStdString(now.Current);
   }
-  statusProgress_->setVisible(progress_ != nullptr);
+  // Between two queued runs the bar stays: showing and hiding it for every
+  // run would lay the status bar out twice per run, which a burst of
+  // hundreds of short runs feels.
+  const bool showBar = progress_ != nullptr || FQueuedCount > 0;
+  if (showBar != statusProgress_->isVisibleTo(this)) statusProgress_->setVisible(showBar);
   statusProgressText_->setText(line);
   QString tip = QStringLiteral("Contigra");
   if (!statusPanel0_->text().isEmpty()) tip += QStringLiteral("\n") + statusPanel0_->text();

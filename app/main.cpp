@@ -17,6 +17,7 @@
 #include "Platform.h"
 #include "SessionEnd.h"
 #include "SystemInfo.h"
+#include "Translator.h"
 
 namespace {
 
@@ -52,6 +53,9 @@ int main(int argc, char** argv) {
   SetEngineLogLevel(0);
   const std::unique_ptr<plat::Platform> platform = plat::MakeDefaultPlatform();
   plat::SetCurrent(platform.get());
+  // The translator starts in the system's language; the main window then
+  // takes the language of its settings.
+  TTranslator::Instance();
 
   if (!OperatingSystemAccepted()) return 0;
   QApplication::setApplicationDisplayName(QString());

@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <string>
+
 namespace aux {
 namespace {
 
@@ -16,6 +18,22 @@ std::string Utf8(const wchar_t* text) {
   WideCharToMultiByte(CP_UTF8, 0, text, -1, narrow.data(), size, nullptr, nullptr);
   narrow.pop_back();  // the NUL
   return narrow;
+}
+
+// The command line after the program's own name. The file manager's verb
+// names the program unquoted, so a folder with blanks ("C:\Program Files\")
+// would split it into several arguments: when the line starts with the
+// program's full path as it is, that path is cut off whole.
+std::wstring ArgumentText() {
+  const std::wstring line = GetCommandLineW();
+  wchar_t module[32768];
+  const DWORD length = GetModuleFileNameW(nullptr, module, 32768);
+  if (length > 0 && length < 32768 && line.size() >= length &&
+      CompareStringOrdinal(line.c_str(), static_cast<int>(length), module,
+                           static_cast<int>(length), TRUE) == CSTR_EQUAL &&
+      (line.size() == length || line[length] == L' ' || line[length] == L'\t'))
+    return L"x" + line.substr(length);
+  return line;
 }
 
 }  // namespace
@@ -29,7 +47,8 @@ std::vector<std::string> Arguments(int, char**) {
   // The C runtime's argv is in the ANSI code page and loses other names.
   std::vector<std::string> args;
   int count = 0;
-  if (LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
+  const std::wstring text = ArgumentText();
+  if (LPWSTR* wide = CommandLineToArgvW(text.c_str(), &count)) {
     for (int i = 1; i < count; ++i) args.push_back(Utf8(wide[i]));
     LocalFree(wide);
   }

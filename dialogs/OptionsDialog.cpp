@@ -15,6 +15,7 @@
 
 #include "CenterOnScreen.h"
 #include "Dialogs.h"
+#include "ShellEntries.h"
 #include "SpinEdit.h"
 #include "SystemOptionsPage.h"
 
@@ -88,6 +89,13 @@ void TformOptions::BuildGeneralPage() {
                                   "to exit application"));
   cbContextMenu = AddCheck(box, "cbContextMenu", tr("Windows Explorer context menu"),
                            tr("Add menu items to the Windows Explorer context menu"));
+  fileVerbSupported_ = plat::FileVerbSupported();
+  if (!fileVerbSupported_) {
+    // Shown, so the page reads the same everywhere, but never on.
+    cbContextMenu->setEnabled(false);
+    cbContextMenu->setToolTip(tr("Not available on Linux: the files a Linux file manager shows "
+                                 "are not on the volumes Contigra works on."));
+  }
   cbAnimateIcon = AddCheck(box, "cbAnimateIcon", tr("Animate icon in tray"), QString());
   cbShowScheduler = AddCheck(box, "cbShowScheduler", tr("Show schedule"),
                              tr("Show schedule for every profile"));
@@ -129,7 +137,7 @@ void TformOptions::LoadFrom(const TOptions& options) {
   cbMinimizeOnClose->setChecked(options.MinimizeOnClose);
   cbAnimateIcon->setChecked(options.AnimateTray);
   cbStartup->setChecked(options.Startup);
-  cbContextMenu->setChecked(options.ContextMenu);
+  cbContextMenu->setChecked(options.ContextMenu && fileVerbSupported_);
   cbLogLevel->setCurrentIndex(std::clamp(options.LogLevel, 0, 2));
   seMaxLog->setValue(std::clamp(options.LogMaxLines, 1, kMaxLogLines));
   cbConfirmExit->setChecked(options.ConfirmExit);
@@ -142,7 +150,7 @@ void TformOptions::StoreTo(TOptions& options) const {
   options.MinimizeOnClose = cbMinimizeOnClose->isChecked();
   options.AnimateTray = cbAnimateIcon->isChecked();
   options.Startup = cbStartup->isChecked();
-  options.ContextMenu = cbContextMenu->isChecked();
+  options.ContextMenu = cbContextMenu->isChecked() && fileVerbSupported_;
   options.ConfirmExit = cbConfirmExit->isChecked();
   options.LogLevel = cbLogLevel->currentIndex();
   options.LogMaxLines = SpinEditNumber(seMaxLog);

@@ -26,7 +26,8 @@ class TformOptions : public QDialog {
   void LoadFrom(const TOptions& options);
   // Stores in the established order: MinimizeOnStartup, MinimizeOnClose,
   // AnimateTray, Startup, ContextMenu, ConfirmExit, LogLevel, LogMaxLines,
-  // ShowSchedule. Language and ShowLogWindow are left alone.
+  // ShowSchedule. Language and ShowLogWindow are left alone. Where the
+  // system has no file-manager verb, ContextMenu is stored as off.
   void StoreTo(TOptions& options) const;
   // The line limit is enabled exactly when the log level is not "None".
   void UpdateControls();
@@ -52,4 +53,6 @@ class TformOptions : public QDialog {
   QSpinBox* seMaxLog = nullptr;
   QPushButton* btnOK = nullptr;
   TSystemOptionsPage* systemPage_ = nullptr;
+  // Without a file-manager verb on this system, cbContextMenu stays off.
+  bool fileVerbSupported_ = false;
 };

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimeEdit>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -30,16 +31,26 @@ QTime TimeOfDay(TDateTime value) {
 
 QString Utf8(const std::string& text) { return QString::fromStdString(text); }
 
+constexpr int kMeasureFlushMs = 50;
+
 }  // namespace
 
 TProfilePropsForm::TProfilePropsForm(QWidget* parent, const TLocaleTimeFlags& timeFlags)
-    : QDialog(parent), timeFormat_(TimePickerFormat(timeFlags)) {
+    : QDialog(parent),
+      measureFlush_(new QTimer(this)),
+      measures_([this] {
+        QMetaObject::invokeMethod(measureFlush_, qOverload<>(&QTimer::start), Qt::QueuedConnection);
+      }),
+      timeFormat_(TimePickerFormat(timeFlags)) {
   setObjectName(QStringLiteral("TProfilePropsForm"));
   setWindowTitle(tr("Profile properties"));
   setMinimumSize(500, 363);
   resize(560, 400);
   CenterWhenShown(this);
   BuildActions();
+  measureFlush_->setSingleShot(true);
+  measureFlush_->setInterval(kMeasureFlushMs);
+  connect(measureFlush_, &QTimer::timeout, this, &TProfilePropsForm::ApplyMeasures);
 
   PC = new QTabWidget(this);
   PC->setObjectName(QStringLiteral("PC"));
@@ -69,6 +80,9 @@ TProfilePropsForm::TProfilePropsForm(QWidget* parent, const TLocaleTimeFlags& ti
   PCChange(0);
   UpdateActions();
 }
+
+// Before any member goes: the worker posts to this form.
+TProfilePropsForm::~TProfilePropsForm() { measures_.Stop(); }
 
 QWidget* TProfilePropsForm::BuildGeneralPage() {
   auto* page = new QWidget;
@@ -194,7 +208,13 @@ QGroupBox* TProfilePropsForm::BuildSchedulerParams() {
 }
 
 void TProfilePropsForm::LoadFrom(const TProfile& profile) {
-  for (const std::string& path : profile.Files) AddEntry(path);
+  // One insertion and one batch of jobs: a profile may hold thousands.
+  QList<QTreeWidgetItem*> rows;
+  for (const std::string& path : profile.Files)
+    if (QTreeWidgetItem* row = NewRow(path)) rows.append(row);
+  lvFiles->addTopLevelItems(rows);
+  Measure(rows);
+  UpdateActions();
   edProfileName->setText(Utf8(profile.Name));
   comboPosition->setCurrentIndex(profile.RunMethod == 0 ? 0 : 1);
   cbSchedulerActive->setChecked(profile.SchedulerActive);

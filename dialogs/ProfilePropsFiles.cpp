@@ -23,6 +23,8 @@ namespace {
 
 constexpr int kSizeColumn = 1;
 constexpr int kFragmentsColumn = 2;
+// Where a row keeps the ticket of its latest measuring job.
+constexpr int kTicketRole = Qt::UserRole + 1;
 // The system's drop hands over paths of up to this many characters.
 constexpr qsizetype kLongestDroppedPath = 254;
 
@@ -107,28 +109,58 @@ void TProfilePropsForm::BuildFileList() {
   connect(lvFiles, &QTreeWidget::itemSelectionChanged, this, &TProfilePropsForm::UpdateActions);
 }
 
-int TProfilePropsForm::AddEntry(const std::string& path) {
-  if (!paths_.insert(path).second) return -1;
+QTreeWidgetItem* TProfilePropsForm::NewRow(const std::string& path) {
+  if (!paths_.insert(path).second) return nullptr;
   auto* row = new TFileRow(path);
   row->setText(0, QString::fromStdString(path));
   row->setToolTip(0, row->text(0));
   row->setTextAlignment(kSizeColumn, Qt::AlignRight | Qt::AlignVCenter);
   row->setTextAlignment(kFragmentsColumn, Qt::AlignRight | Qt::AlignVCenter);
+  return row;
+}
+
+int TProfilePropsForm::AddEntry(const std::string& path) {
+  QTreeWidgetItem* row = NewRow(path);
+  if (!row) return -1;
   lvFiles->addTopLevelItem(row);
-  const int index = lvFiles->indexOfTopLevelItem(row);
-  RefreshEntry(index);
+  Measure({row});
   UpdateActions();
-  return index;
+  return lvFiles->topLevelItemCount() - 1;
 }
 
 void TProfilePropsForm::RefreshEntry(int index) {
-  QTreeWidgetItem* row = lvFiles->topLevelItem(index);
-  if (!row) return;
-  TFileInfo& info = InfoOf(row);
-  const TFileMeasure measure = MeasureFile(info.Path);
-  info.Size = measure.Size;
-  info.Fragments = measure.Fragments;
-  WriteCells(row);
+  if (QTreeWidgetItem* row = lvFiles->topLevelItem(index)) Measure({row});
+}
+
+void TProfilePropsForm::Measure(const QList<QTreeWidgetItem*>& rows) {
+  std::vector<TMeasureQueue::TJob> jobs;
+  jobs.reserve(static_cast<std::size_t>(rows.size()));
+  for (QTreeWidgetItem* row : rows) {
+    ForgetRow(row);
+    const std::uint64_t ticket = ++lastTicket_;
+    row->setData(0, kTicketRole, QVariant::fromValue<qulonglong>(ticket));
+    pending_.emplace(ticket, row);
+    jobs.push_back({ticket, InfoOf(row).Path});
+  }
+  measures_.Add(std::move(jobs));
+}
+
+void TProfilePropsForm::ApplyMeasures() {
+  for (const TMeasureQueue::TResult& result : measures_.Take()) {
+    const auto found = pending_.find(result.Ticket);
+    if (found == pending_.end()) continue;  // removed or measured again meanwhile
+    QTreeWidgetItem* row = found->second;
+    pending_.erase(found);
+    TFileInfo& info = InfoOf(row);
+    info.Size = result.Measure.Size;
+    info.Fragments = result.Measure.Fragments;
+    WriteCells(row);
+  }
+}
+
+void TProfilePropsForm::ForgetRow(QTreeWidgetItem* row) {
+  const QVariant ticket = row->data(0, kTicketRole);
+  if (ticket.isValid()) pending_.erase(ticket.toULongLong());
 }
 
 void TProfilePropsForm::WriteCells(QTreeWidgetItem* row) {
@@ -140,6 +172,7 @@ void TProfilePropsForm::WriteCells(QTreeWidgetItem* row) {
 void TProfilePropsForm::ClearEntries() {
   lvFiles->clear();
   paths_.clear();
+  pending_.clear();
   UpdateActions();
 }
 
@@ -190,6 +223,7 @@ void TProfilePropsForm::SortRows() {
 void TProfilePropsForm::actDeleteExecute() {
   for (QTreeWidgetItem* row : lvFiles->selectedItems()) {
     paths_.erase(InfoOf(row).Path);
+    ForgetRow(row);
     delete row;
   }
   UpdateActions();
@@ -217,7 +251,10 @@ void TProfilePropsForm::actAddDirExecute() {
 }
 
 void TProfilePropsForm::actRescanExecute() {
-  for (int i = 0; i < EntryCount(); ++i) RefreshEntry(i);
+  QList<QTreeWidgetItem*> rows;
+  rows.reserve(EntryCount());
+  for (int i = 0; i < EntryCount(); ++i) rows.append(lvFiles->topLevelItem(i));
+  Measure(rows);
 }
 
 void TProfilePropsForm::UpdateActions() {
@@ -231,6 +268,9 @@ void TProfilePropsForm::PCChange(int index) { setAcceptDrops(index == 1); }
 
 void TProfilePropsForm::done(int result) {
   setAcceptDrops(false);
+  // Nothing is stored from a measure, so the results still to come are
+  // not worth the wait.
+  measures_.Stop();
   QDialog::done(result);
 }
 

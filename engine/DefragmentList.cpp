@@ -24,7 +24,9 @@ std::int64_t MeasureGroup(const std::vector<std::string>& files) {
     HANDLE file;
     if (OpenFileHandle(name, file) == 0) {
       std::int64_t clusters = 0;
-      if (GetFileClusterCount(file, clusters) == STATUS_SUCCESS) total += clusters;
+      // A group this large fits nowhere; the sum stops there rather than wrap.
+      if (GetFileClusterCount(file, clusters) == STATUS_SUCCESS)
+        total = clusters > INT64_MAX - total ? INT64_MAX : total + clusters;
     } else {
       LogFailure("Cannot open file handle for ", name);
     }

@@ -71,7 +71,7 @@ void MergeFileMap(TFileMap& map) {
     const TFileBlock& b = blocks[next];
     if (b.Lcn == -1) {
       last.VcnSpan += b.Clusters;
-    } else if (last.Lcn >= 0 && last.Lcn + last.Clusters == b.Lcn) {
+    } else if (last.Lcn >= 0 && b.Lcn >= 0 && b.Lcn - last.Lcn == last.Clusters) {
       // A leading virtual run has no place on the volume: nothing is
       // adjacent to it, whatever its length.
       last.Clusters += b.Clusters;

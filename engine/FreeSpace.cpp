@@ -59,6 +59,10 @@ BitmapPass WalkBitmap(HANDLE volume, Walker& walker, Judge&& judge) {
     if (!engine_detail::IsMoreOrDone(status)) return {false, -1};
 
     const std::int64_t base = rec::LoadI64(buffer.data(), rec::kBitmapStartingLcnOffset);
+    // Every request starts on a byte boundary, so the answer must start
+    // where it was asked to: any other start would walk clusters twice or
+    // skip them, and one that stays put would loop forever.
+    if (base != next) return {false, -1};
     std::int64_t bits = rec::LoadI64(buffer.data(), rec::kBitmapSizeOffset);
     if (bits > rec::kBitmapMaxClusters) bits = rec::kBitmapMaxClusters;
     if (bits < 0) bits = 0;

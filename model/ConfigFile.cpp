@@ -25,7 +25,9 @@ TConfigLoadReport LoadConfigFile(const std::string& fileName, TProfileList& prof
   TConfigLoadReport report;
   pugi::xml_document doc;
   const bool exists = fs::exists(fileName);
-  report.FileRead = exists && doc.load_file(fileName.c_str());
+  // Line ends are kept as written: SaveConfigFile writes a CR in a text
+  // as it is, and folding it into LF here would change the entry.
+  report.FileRead = exists && doc.load_file(fileName.c_str(), pugi::parse_default & ~pugi::parse_eol);
   const pugi::xml_node root = report.FileRead ? doc.document_element() : pugi::xml_node();
   for (const pugi::xml_node& child : root.child("Profiles").children()) {
     if (child.type() != pugi::node_element) continue;

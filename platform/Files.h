@@ -11,8 +11,9 @@ namespace plat {
 bool ReplaceFileContents(const std::string& path, const std::string& bytes);
 
 // The folder for the program's settings, log and drive table, with a
-// trailing separator: the executable's folder when it is writable,
-// otherwise the per-user configuration folder (created on demand).
+// trailing separator: the executable's folder when it is writable and not
+// a system folder (under /usr), otherwise the per-user configuration folder
+// (created on demand).
 std::string SettingsFolder();
 
 }  // namespace plat

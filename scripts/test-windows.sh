@@ -28,4 +28,7 @@ trap cleanup EXIT
 # named kernel objects (the helpers' mutex) through it.
 wineserver --persistent </dev/null >/dev/null 2>&1
 wine wineboot --init </dev/null >/dev/null 2>&1
+# Windows of our own (the session window) need a graphics driver; the null
+# driver creates them without a display.
+wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
 ctest --preset mingw -j "$jobs"

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "DeviceFaults.h"
 #include "NtfsLib.h"
 #include "Platform.h"
 
@@ -123,7 +124,7 @@ int DevClose(ntfs_device* dev) {
     errno = EBADF;
     return -1;
   }
-  if (NDevDirty(dev) && fdatasync(State(dev).Fd) != 0) return -1;
+  if (NDevDirty(dev) && (DeviceOpFails(DeviceOp::Sync) || fdatasync(State(dev).Fd) != 0)) return -1;
   NDevClearOpen(dev);
   return 0;
 }
@@ -182,6 +183,7 @@ s64 DevPread(ntfs_device* dev, void* buf, s64 count, s64 offset) {
     errno = EINVAL;
     return -1;
   }
+  if (DeviceOpFails(DeviceOp::Read)) return -1;
   // Records and index blocks; cluster copies and whole bitmaps go direct.
   const s64 blocks = n > 0 ? (offset + n - 1) / BlockCache::kBlock - offset / BlockCache::kBlock + 1 : 0;
   if (blocks > 0 && blocks <= 2 && offset + blocks * BlockCache::kBlock <= static_cast<s64>(s.Range.Length) &&
@@ -201,6 +203,7 @@ s64 DevPwrite(ntfs_device* dev, const void* buf, s64 count, s64 offset) {
     errno = n < 0 ? EINVAL : ENOSPC;
     if (n <= 0) return -1;
   }
+  if (DeviceOpFails(DeviceOp::Write)) return -1;
   NDevSetDirty(dev);
   s.Cache.Drop(offset, n);
   s64 done = 0;
@@ -253,7 +256,7 @@ s64 DevWrite(ntfs_device* dev, const void* buf, s64 count) {
 // flush: nothing to wait for.
 int DevSync(ntfs_device* dev) {
   if (NDevReadOnly(dev) || !NDevDirty(dev)) return 0;
-  if (fdatasync(State(dev).Fd) != 0) return -1;
+  if (DeviceOpFails(DeviceOp::Sync) || fdatasync(State(dev).Fd) != 0) return -1;
   NDevClearDirty(dev);
   return 0;
 }
@@ -344,6 +347,11 @@ ImageFile::ImageFile() : state_(std::make_unique<DeviceState>()) {}
 ntfs_device* ImageFile::NewDevice() {
   *state_ = DeviceState{fd_, range_, writable_, block_, 0, {}};
   return ntfs_device_alloc(name_.c_str(), 0, &gOps, state_.get());
+}
+
+MirrorRepair ImageFile::RepairVolumeMirror(std::string& what) {
+  if (!writable_) return MirrorRepair::NotOurCase;
+  return RepairVolumeRecordMirror(fd_, range_.Offset, what);
 }
 
 ImageFile::~ImageFile() {

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "DriveTable.h"
+#include "MirrorRepair.h"
 #include "PartitionTable.h"
 
 struct ntfs_device;
@@ -59,6 +60,10 @@ class ImageFile {
   // library (ntfs_umount frees it). The device must not outlive this object,
   // and only one may exist at a time.
   ntfs_device* NewDevice();
+
+  // Brings the two copies of $Volume back in step (see MirrorRepair.h);
+  // only for a volume opened for writing, with no device in use.
+  MirrorRepair RepairVolumeMirror(std::string& what);
 
   // Lock wait from CONTIGRA_NTFS_LOCK_WAIT_MS, default 5000 ms.
   static int DefaultLockWaitMs();

@@ -30,6 +30,17 @@ std::uint32_t MountError(int err) {
 
 bool RefusesWriting(int err) { return err == EPERM || err == EOPNOTSUPP; }
 
+// libntfs-3g answers EIO when $MFTMirr does not match $MFT. A write of the
+// dirty mark cut off between the two copies of $Volume does that; mend
+// just that case and say so.
+bool MendedVolumeMirror(ImageFile& image, int err) {
+  std::string what;
+  if (err != EIO || image.RepairVolumeMirror(what) != MirrorRepair::Repaired) return false;
+  std::cerr << "contigra: " << image.Name() << ": " << what
+            << " (a change of the volume's flags had been cut off)\n";
+  return true;
+}
+
 }  // namespace
 
 bool MountedVolume::MountOnce(bool readOnly, int& err) {
@@ -71,7 +82,9 @@ std::shared_ptr<MountedVolume> MountedVolume::Acquire(const DriveEntry& entry, b
   }
   int err = 0;
   const std::string& name = m->image_->Name();
-  if (!m->MountOnce(!m->image_->Writable(), err)) {
+  bool mounted = m->MountOnce(!m->image_->Writable(), err);
+  if (!mounted && MendedVolumeMirror(*m->image_, err)) mounted = m->MountOnce(false, err);
+  if (!mounted) {
     if (!RefusesWriting(err)) {
       error = MountError(err);
       std::cerr << "contigra: " << name << " is not a usable NTFS volume\n";

@@ -46,7 +46,11 @@ bool ReplaceFileContents(const std::string& path, const std::string& bytes) {
 std::string SettingsFolder() {
   namespace fs = std::filesystem;
   const fs::path exeFolder = fs::path(ExecutablePath()).parent_path();
-  if (!exeFolder.empty() && FolderIsWritable(exeFolder.string())) return exeFolder.string() + "/";
+  // A program installed by the package manager shares its folder with every
+  // other program: even when it is writable (root), settings do not go there.
+  const bool systemFolder = exeFolder.string().rfind("/usr/", 0) == 0;
+  if (!exeFolder.empty() && !systemFolder && FolderIsWritable(exeFolder.string()))
+    return exeFolder.string() + "/";
   std::error_code ignored;
   fs::create_directories(ConfigFolder(), ignored);
   return ConfigFolder() + "/";

@@ -13,6 +13,7 @@
 #include "DialogTestSupport.h"
 #include "Dialogs.h"
 #include "OptionsDialog.h"
+#include "ShellEntries.h"
 
 using dlgtest::Child;
 
@@ -72,7 +73,8 @@ TEST(OptionsDialog, EachControlStoresItsOwnOption) {
     form.LoadFrom(options);
     Child<QCheckBox>(&form, name)->setChecked(true);
     TOptions expected = options;
-    expected.*field = true;
+    // Where the system offers no file-manager verb, the option stays off.
+    expected.*field = field != &TOptions::ContextMenu || plat::FileVerbSupported();
     form.StoreTo(options);
     EXPECT_EQ(Fields(options), Fields(expected)) << name;
   }
@@ -91,6 +93,29 @@ TEST(OptionsDialog, HintsAreTheControlsToolTips) {
             "Minimize program window on close. Select 'File/Exit' menu item to exit application");
   EXPECT_EQ(Child<QCheckBox>(&form, "cbAnimateIcon")->toolTip(), "");
   EXPECT_EQ(Child<QCheckBox>(&form, "cbConfirmExit")->toolTip(), "Ask confirmation on exit");
+}
+
+TEST(OptionsDialog, TheFileManagerVerbIsOfferedOnlyWhereTheSystemHasOne) {
+  TOptions options;
+  options.ContextMenu = true;
+  TformOptions form;
+  form.LoadFrom(options);
+  auto* verb = Child<QCheckBox>(&form, "cbContextMenu");
+  EXPECT_EQ(verb->text(), "Windows Explorer context menu");
+  if (plat::FileVerbSupported()) {
+    EXPECT_TRUE(verb->isEnabled());
+    EXPECT_TRUE(verb->isChecked());
+    EXPECT_EQ(verb->toolTip(), "Add menu items to the Windows Explorer context menu");
+  } else {
+    EXPECT_FALSE(verb->isEnabled());
+    EXPECT_FALSE(verb->isChecked());  // an option read elsewhere shows as off
+    EXPECT_EQ(verb->toolTip(),
+              "Not available on Linux: the files a Linux file manager shows are not on the "
+              "volumes Contigra works on.");
+    verb->setChecked(true);
+  }
+  form.StoreTo(options);
+  EXPECT_EQ(options.ContextMenu, plat::FileVerbSupported());
 }
 
 TEST(OptionsDialog, LineLimitIsBroughtIntoItsRange) {
@@ -146,7 +171,8 @@ TEST(OptionsDialog, CancelLeavesEveryOptionAndOkStoresTheEdits) {
   });
   EXPECT_TRUE(ShowOptions(options));
   EXPECT_FALSE(options.Startup || options.MinimizeOnStartup || options.ConfirmExit);
-  EXPECT_TRUE(options.MinimizeOnClose && options.ContextMenu && options.ShowSchedule);
+  EXPECT_TRUE(options.MinimizeOnClose && options.ShowSchedule);
+  EXPECT_EQ(options.ContextMenu, plat::FileVerbSupported());
   EXPECT_EQ(options.LogLevel, 1);
   EXPECT_EQ(options.LogMaxLines, 42);
   EXPECT_EQ(options.Language, "fr");

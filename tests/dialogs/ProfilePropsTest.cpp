@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -12,12 +17,14 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTest>
 #include <QTimeEdit>
 #include <QTreeWidget>
 #include <QUrl>
 
 #include "DialogTestSupport.h"
 #include "Dialogs.h"
+#include "FileMeasure.h"
 #include "ProfileProps.h"
 #include "SimPlatform.h"
 #include "VolumeBrowser.h"
@@ -57,6 +64,12 @@ class ProfilePropsTest : public ::testing::Test {
   static QStringList Cells(QTreeWidget* list, int row) {
     const QTreeWidgetItem* item = list->topLevelItem(row);
     return {item->text(0), item->text(1), item->text(2)};
+  }
+  // Rows are measured on the form's own thread; their cells fill in from
+  // the event loop.
+  static void WaitForMeasures(const QWidget* form) {
+    const auto* props = static_cast<const TProfilePropsForm*>(form);
+    ASSERT_TRUE(QTest::qWaitFor([props] { return !props->MeasuresPending(); }, 5000));
   }
 
   sim::ScopedSimPlatform sim;
@@ -174,6 +187,7 @@ TEST_F(ProfilePropsTest, ColumnClicksSortAsTheListShowsAndOkStoresThatOrder) {
     TProfilePropsForm form;
     form.show();
     form.LoadFrom(profile);
+    WaitForMeasures(&form);
     Child<QTabWidget>(&form, "PC")->setCurrentIndex(1);
     auto* header = Child<QTreeWidget>(&form, "lvFiles")->header();
     for (int column : c.clicks) dlgtest::ClickHeader(header, column);
@@ -201,6 +215,7 @@ TEST_F(ProfilePropsTest, CancelKeepsTheProfileAsItWasAfterSortingAndEditing) {
   EXPECT_FALSE(profile.SchedulerActive);
 
   dlgtest::WhenModal([](QWidget* dialog) {
+    WaitForMeasures(dialog);
     Child<QTabWidget>(dialog, "PC")->setCurrentIndex(1);
     dlgtest::ClickHeader(Child<QTreeWidget>(dialog, "lvFiles")->header(), 1);
     dlgtest::Click(Child<QPushButton>(dialog, "btnOK"));
@@ -258,6 +273,7 @@ TEST_F(ProfilePropsTest, RowsShowSizeAndFragmentsOrNotAvailable) {
   for (const std::string& path : {A, D, std::string("C:\\Data\\locked.dat"),
                                   std::string("C:\\Data\\gone.dat"), std::string("C:\\Data\\tiny.txt")})
     form.AddEntry(path);
+  WaitForMeasures(&form);
   auto* list = Child<QTreeWidget>(&form, "lvFiles");
   EXPECT_EQ(Cells(list, 0), (QStringList{QString::fromStdString(A), "8.00 KB", "2"}));
   EXPECT_EQ(Cells(list, 1), (QStringList{QString::fromStdString(D), "n/a", "n/a"}));
@@ -269,6 +285,7 @@ TEST_F(ProfilePropsTest, RowsShowSizeAndFragmentsOrNotAvailable) {
   // Rescan measures again: the file has moved into one piece meanwhile.
   sim->Volume('C')->FindFile("Data\\alpha.dat")->Extents = {{100, 2}};
   dlgtest::Click(Child<QPushButton>(&form, "btnRescan"));
+  WaitForMeasures(&form);
   EXPECT_EQ(Cells(list, 0)[2], "1");
 }
 
@@ -323,6 +340,171 @@ TEST_F(ProfilePropsTest, FilesAreDroppedOnlyOnTheIncludedFilesPage) {
   QApplication::sendEvent(&form, &drop);
   QApplication::sendEvent(&form, &drop);  // the same files again add nothing
   EXPECT_EQ(Rows(form), (std::vector<std::string>{"/srv/mail/inbox.mbx", "/srv/mail"}));
+}
+
+// Holds the measuring thread inside its map request until opened, so a test
+// can look at the form, or close it, while a file is in hand. Declare it
+// before the forms it holds: the hook must outlive their threads.
+class MeasureGate {
+ public:
+  explicit MeasureGate(sim::SimPlatform& sim) : sim_(sim) {
+    sim_.BeforeRequest = [this](std::uint32_t, int) {
+      std::unique_lock lock(mutex_);
+      ++arrived_;
+      changed_.notify_all();
+      changed_.wait(lock, [this] { return open_; });
+    };
+  }
+  ~MeasureGate() {
+    Open();
+    sim_.BeforeRequest = nullptr;
+  }
+  bool WaitUntilHeld() {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::seconds(5), [this] { return arrived_ > 0; });
+  }
+  void Open() {
+    std::lock_guard lock(mutex_);
+    open_ = true;
+    changed_.notify_all();
+  }
+  // Opens from another thread after `delay`, while this one is busy closing.
+  std::thread OpenLater(std::chrono::milliseconds delay) {
+    return std::thread([this, delay] {
+      std::this_thread::sleep_for(delay);
+      Open();
+    });
+  }
+
+ private:
+  sim::SimPlatform& sim_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  int arrived_ = 0;
+  bool open_ = false;
+};
+
+// A profile of `count` files in 1-4 pieces of 1-3 clusters, with a folder,
+// a missing file, a file held without read sharing and a resident one
+// among them.
+TProfile ManyEntries(sim::SimPlatform& sim, int count) {
+  sim::SimVolume& c = *sim.Volume('C');
+  TProfile profile;
+  profile.Name = "Many";
+  for (int i = 0; i < count; ++i) {
+    const std::string name = "Many\\f" + std::to_string(i) + ".dat";
+    std::vector<sim::Extent> extents;
+    for (int piece = 0; piece <= i % 4; ++piece)
+      extents.push_back({1000 + i * 20 + piece * 4, 1 + (i + piece) % 3});
+    c.AddFile(name, extents);
+    profile.Files.push_back("C:\\" + name);
+  }
+  for (const std::string& odd : {D, std::string("C:\\Data\\gone.dat"),
+                                 std::string("C:\\Data\\locked.dat"), std::string("C:\\Data\\tiny.txt")})
+    profile.Files.insert(profile.Files.begin() + static_cast<std::ptrdiff_t>(profile.Files.size() / 2), odd);
+  return profile;
+}
+
+TEST_F(ProfilePropsTest, ListShowsAtOnceAndFillsWithTheValuesOfADirectMeasure) {
+  const TProfile profile = ManyEntries(*sim, 300);
+  MeasureGate gate(*sim);
+  TProfilePropsForm form;
+  form.show();
+  auto* list = Child<QTreeWidget>(&form, "lvFiles");
+  form.LoadFrom(profile);
+  ASSERT_TRUE(gate.WaitUntilHeld());
+  // Every row is there while the first file is still in hand; no cell has
+  // a value yet.
+  EXPECT_EQ(form.EntryCount(), 304);
+  EXPECT_TRUE(form.MeasuresPending());
+  QCoreApplication::processEvents();
+  EXPECT_EQ(Cells(list, 0).mid(1), (QStringList{"", ""}));
+  EXPECT_EQ(Cells(list, 303).mid(1), (QStringList{"", ""}));
+  gate.Open();
+  WaitForMeasures(&form);
+  for (int row = 0; row < form.EntryCount(); ++row) {
+    const TFileMeasure direct = MeasureFile(form.Entry(row).Path);
+    const QString size = direct.Size < 0 ? "n/a" : FormatFileSize(direct.Size);
+    const QString fragments = direct.Fragments < 0 ? "n/a" : QString::number(direct.Fragments);
+    ASSERT_EQ(Cells(list, row).mid(1), (QStringList{size, fragments})) << form.Entry(row).Path;
+    EXPECT_EQ(form.Entry(row).Size, direct.Size);
+    EXPECT_EQ(form.Entry(row).Fragments, direct.Fragments);
+  }
+  EXPECT_EQ(Cells(list, 3).mid(1), (QStringList{"28.00 KB", "4"}));  // f3: 7 clusters in 4 pieces
+  EXPECT_EQ(sim->OpenHandleCount(), 0);
+}
+
+TEST_F(ProfilePropsTest, ALateMeasureOfARemovedOrRescannedRowIsDropped) {
+  MeasureGate gate(*sim);
+  TProfilePropsForm form;
+  form.show();
+  auto* list = Child<QTreeWidget>(&form, "lvFiles");
+  TProfile profile;
+  profile.Files = {A, B, C};
+  form.LoadFrom(profile);
+  ASSERT_TRUE(gate.WaitUntilHeld());  // A is in hand
+  list->topLevelItem(0)->setSelected(true);
+  dlgtest::Click(Child<QPushButton>(&form, "btnDelete"));
+  // B is measured again before its first result could arrive; the file
+  // changes in between, so only the second measure may show.
+  sim->Volume('C')->FindFile("Data\\Beta.dat")->Extents = {{300, 2}, {310, 3}};
+  form.RefreshEntry(0);
+  gate.Open();
+  WaitForMeasures(&form);
+  EXPECT_EQ(Rows(form), (std::vector<std::string>{B, C}));
+  EXPECT_EQ(Cells(list, 0).mid(1), (QStringList{"20.00 KB", "2"}));
+  EXPECT_EQ(Cells(list, 1).mid(1), (QStringList{"12.00 KB", "3"}));
+}
+
+// OK, Cancel or destroying the form while a file is in hand: the form
+// waits for that file only, drops the rest, and what OK stores is what it
+// stores once every row is measured.
+TEST_F(ProfilePropsTest, ClosingWhileMeasuringStopsSafelyAndStoresTheSameProfile) {
+  const TProfile loaded = ManyEntries(*sim, 200);
+  TProfile measured = loaded;
+  dlgtest::WhenModal([](QWidget* dialog) {
+    WaitForMeasures(dialog);
+    dlgtest::Click(Child<QPushButton>(dialog, "btnOK"));
+  });
+  ASSERT_EQ(ShowProfileProps(measured), QDialog::Accepted);
+  const int fullRequests = sim->RequestCount(plat::FSCTL_GET_RETRIEVAL_POINTERS);
+
+  for (const char* button : {"btnOK", "btnCancel"}) {
+    TProfile profile = loaded;
+    const int before = sim->RequestCount(plat::FSCTL_GET_RETRIEVAL_POINTERS);
+    {
+      MeasureGate gate(*sim);
+      std::thread opener;
+      dlgtest::WhenModal([&](QWidget* dialog) {
+        ASSERT_TRUE(gate.WaitUntilHeld());
+        EXPECT_TRUE(static_cast<TProfilePropsForm*>(dialog)->MeasuresPending());
+        opener = gate.OpenLater(std::chrono::milliseconds(200));
+        dlgtest::Click(Child<QPushButton>(dialog, button));
+      });
+      const int result = ShowProfileProps(profile);
+      EXPECT_EQ(result, button == std::string("btnOK") ? QDialog::Accepted : QDialog::Rejected);
+      if (opener.joinable()) opener.join();
+    }
+    QCoreApplication::processEvents();  // a result posted before the close finds no form
+    // The file in hand was finished and closed; the others were never opened.
+    EXPECT_EQ(sim->OpenHandleCount(), 0) << button;
+    EXPECT_LE(sim->RequestCount(plat::FSCTL_GET_RETRIEVAL_POINTERS) - before, 2) << button;
+    const TProfile& expected = button == std::string("btnOK") ? measured : loaded;
+    EXPECT_EQ(profile.Files, expected.Files) << button;
+    EXPECT_EQ(profile.Name, expected.Name) << button;
+  }
+  EXPECT_GT(fullRequests, 150);
+
+  MeasureGate gate(*sim);
+  auto* form = new TProfilePropsForm;
+  form->show();
+  form->LoadFrom(loaded);
+  ASSERT_TRUE(gate.WaitUntilHeld());
+  std::thread opener = gate.OpenLater(std::chrono::milliseconds(200));
+  delete form;
+  opener.join();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(sim->OpenHandleCount(), 0);
 }
 
 TEST(TimePickerFormat, FollowsTheLocalesClock) {

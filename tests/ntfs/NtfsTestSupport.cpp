@@ -6,11 +6,15 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <mutex>
 #include <filesystem>
 #include <fstream>
 #include <iomanip>
 #include <sstream>
 
+#include "Library.h"
+#include "NtfsLib.h"
 #include "Records.h"
 
 namespace ntfstest {
@@ -101,6 +105,50 @@ std::vector<ToolRun> NtfsclusterRuns(const std::string& image, const std::string
     if (inData && std::istringstream(line) >> r.Vcn >> r.Lcn >> r.Length) runs.push_back(r);
   }
   return runs;
+}
+
+bool ReadThroughLibrary(const std::string& image, const std::vector<std::string>& paths,
+                        std::map<std::string, LibraryFile>& files, std::string& why) {
+  const std::lock_guard<std::mutex> lock(ntfs::LibraryLock());
+  files.clear();
+  ntfs_volume* vol = ntfs_mount(image.c_str(), NTFS_MNT_RDONLY);
+  if (!vol) {
+    why = std::string("mount refused: ") + std::strerror(errno);
+    return false;
+  }
+  for (const auto& path : paths) {
+    LibraryFile& out = files[path];
+    ntfs_inode* ni = ntfs_pathname_to_inode(vol, nullptr, path.c_str());
+    ntfs_attr* na = ni ? ntfs_attr_open(ni, AT_DATA, AT_UNNAMED, 0) : nullptr;
+    if (na) {
+      std::vector<std::uint8_t> data(static_cast<std::size_t>(na->data_size));
+      if (ntfs_attr_pread(na, 0, na->data_size, data.data()) == na->data_size) out.Sha = Sha256Hex(data);
+      if (!NAttrNonResident(na)) {
+        out.Pieces = 0;
+      } else if (ntfs_attr_map_whole_runlist(na) == 0) {
+        out.Pieces = 0;
+        LCN end = -1;
+        for (const runlist_element* rl = na->rl; rl->length; ++rl) {
+          if (rl->lcn < 0) continue;
+          if (rl->lcn != end) ++out.Pieces;
+          end = rl->lcn + rl->length;
+        }
+      }
+      ntfs_attr_close(na);
+    }
+    if (ni) ntfs_inode_close(ni);
+  }
+  ntfs_umount(vol, FALSE);
+  return true;
+}
+
+int VolumeFlags(const std::string& image) {
+  const std::lock_guard<std::mutex> lock(ntfs::LibraryLock());
+  ntfs_volume* vol = ntfs_mount(image.c_str(), NTFS_MNT_RDONLY);
+  if (!vol) return -1;
+  const int flags = le16_to_cpu(vol->flags);
+  ntfs_umount(vol, FALSE);
+  return flags;
 }
 
 std::vector<std::string> VolumeCheck(const std::string& image, int& leaked, std::string* output) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -60,6 +61,20 @@ struct ToolRun {
 };
 // The unnamed $DATA runs of `path` as ntfscluster reports them.
 std::vector<ToolRun> NtfsclusterRuns(const std::string& image, const std::string& path);
+
+// Every file of `paths` ("/dir/a.bin") as libntfs-3g reads it through a
+// fresh read-only mount of its own (not through the backend). False, with
+// the reason, when the library refuses to mount the image.
+struct LibraryFile {
+  std::string Sha;  // SHA-256 of the unnamed $DATA, empty when unreadable
+  int Pieces = -1;  // physically separate runs of data, 0 when resident
+  bool operator==(const LibraryFile&) const = default;
+};
+bool ReadThroughLibrary(const std::string& image, const std::vector<std::string>& paths,
+                        std::map<std::string, LibraryFile>& files, std::string& why);
+// The volume's flags in $Volume as libntfs-3g reads them, -1 when it
+// cannot mount the image.
+int VolumeFlags(const std::string& image);
 
 // ntfsresize's consistency check; `output` gets its report. Returns the
 // lines that name cluster-accounting errors other than leaked clusters

@@ -60,7 +60,20 @@ std::wstring QuoteArgument(const std::wstring& argument) {
   return quoted;
 }
 
-ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args) {
+namespace {
+
+std::wstring QuotedCommandLine(const std::string& program, const std::vector<std::string>& args) {
+  std::wstring commandLine = QuoteArgument(Wide(program));
+  for (const std::string& a : args) commandLine += L" " + QuoteArgument(Wide(a));
+  return commandLine;
+}
+
+}  // namespace
+
+ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args)
+    : ChildProcess(program, QuotedCommandLine(program, args)) {}
+
+ChildProcess::ChildProcess(const std::string& program, std::wstring commandLine) {
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   HANDLE readEnd = nullptr;
   HANDLE writeEnd = nullptr;
@@ -70,8 +83,6 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
   }
   SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
 
-  std::wstring commandLine = QuoteArgument(Wide(program));
-  for (const std::string& a : args) commandLine += L" " + QuoteArgument(Wide(a));
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
@@ -139,14 +150,28 @@ void ChildProcess::Kill() {
   }
 }
 
-RunResult Run(const std::string& program, const std::vector<std::string>& args,
-              std::uint32_t ms) {
-  ChildProcess child(program, args);
+namespace {
+
+RunResult RunToEnd(ChildProcess& child, std::uint32_t ms) {
   RunResult result;
   result.ExitCode = child.Wait(ms);
   result.Output = child.Output();
   result.StartError = child.StartError();
   return result;
+}
+
+}  // namespace
+
+RunResult Run(const std::string& program, const std::vector<std::string>& args,
+              std::uint32_t ms) {
+  ChildProcess child(program, args);
+  return RunToEnd(child, ms);
+}
+
+RunResult RunCommandLine(const std::string& program, const std::wstring& commandLine,
+                         std::uint32_t ms) {
+  ChildProcess child(program, commandLine);
+  return RunToEnd(child, ms);
 }
 
 std::string Describe(const RunResult& result) {

@@ -24,6 +24,8 @@ class ChildProcess {
   // Starts `program` (UTF-8 path) with `args`; standard output goes to a
   // pipe read by a thread of ours, standard input and error are closed.
   ChildProcess(const std::string& program, const std::vector<std::string>& args);
+  // The same with the command line exactly as given (as a shell hands it on).
+  ChildProcess(const std::string& program, std::wstring commandLine);
   ~ChildProcess();  // kills the child if it still runs
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
@@ -60,6 +62,8 @@ struct RunResult {
 std::string Describe(const RunResult& result);
 RunResult Run(const std::string& program, const std::vector<std::string>& args,
               std::uint32_t ms = 30000);
+RunResult RunCommandLine(const std::string& program, const std::wstring& commandLine,
+                         std::uint32_t ms = 30000);
 
 // Wide/UTF-8 conversion for the tests' own use.
 std::wstring Wide(const std::string& utf8);
