@@ -113,6 +113,8 @@ class TFragorForm final : public QMainWindow {
 
  private:
   friend struct TRunNotices;
+  // Runs the run threads' waiting notices; posted (by name) by TRunNotices.
+  Q_INVOKABLE void DeliverRunNotices();
   void CreateActions();
   void CreateMenus();
   void CreateControls();

@@ -113,6 +113,8 @@ void TFragorForm::FileRunStarted(const std::string& path,
   ++FRunningCount;
 }
 
+void TFragorForm::DeliverRunNotices() { notices_->Deliver(); }
+
 void TFragorForm::FileRunFinished() {
   progress_.reset();
   AnimateTrayIcon(false);

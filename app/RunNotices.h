@@ -2,8 +2,7 @@
 // finish notifications while it holds the run lock; each becomes a call,
 // carrying copies of what its handler needs, in a queue that the window's
 // thread empties in order from a queued Qt call, so the run thread never
-// waits for the window and the order is kept. Held by shared_ptr: the
-// queued delivery keeps the queue alive.
+// waits for the window and the order is kept.
 //
 // The window detaches itself when it is destroyed; a run thread abandoned
 // at the end of the session then posts nothing.
@@ -19,7 +18,7 @@
 class TFragorForm;
 struct TRunProgress;
 
-struct TRunNotices : std::enable_shared_from_this<TRunNotices> {
+struct TRunNotices {
   explicit TRunNotices(TFragorForm* form) : Form(form) {}
   // Drops what waits and posts nothing more; on the window's thread.
   void Detach();
