@@ -71,9 +71,10 @@ std::wstring QuotedCommandLine(const std::string& program, const std::vector<std
 }  // namespace
 
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args)
-    : ChildProcess(program, QuotedCommandLine(program, args)) {}
+    : ChildProcess(program, CommandLine{QuotedCommandLine(program, args)}) {}
 
-ChildProcess::ChildProcess(const std::string& program, std::wstring commandLine) {
+ChildProcess::ChildProcess(const std::string& program, CommandLine line) {
+  std::wstring& commandLine = line.Text;
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   HANDLE readEnd = nullptr;
   HANDLE writeEnd = nullptr;
@@ -170,7 +171,7 @@ RunResult Run(const std::string& program, const std::vector<std::string>& args,
 
 RunResult RunCommandLine(const std::string& program, const std::wstring& commandLine,
                          std::uint32_t ms) {
-  ChildProcess child(program, commandLine);
+  ChildProcess child(program, ChildProcess::CommandLine{commandLine});
   return RunToEnd(child, ms);
 }
 

@@ -25,7 +25,10 @@ class ChildProcess {
   // pipe read by a thread of ours, standard input and error are closed.
   ChildProcess(const std::string& program, const std::vector<std::string>& args);
   // The same with the command line exactly as given (as a shell hands it on).
-  ChildProcess(const std::string& program, std::wstring commandLine);
+  struct CommandLine {
+    std::wstring Text;
+  };
+  ChildProcess(const std::string& program, CommandLine commandLine);
   ~ChildProcess();  // kills the child if it still runs
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
