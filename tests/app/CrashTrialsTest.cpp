@@ -27,6 +27,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <random>
 #include <sstream>
@@ -309,11 +310,16 @@ TEST(AppCrash, KilledProfileRunsLeaveEveryFileIntactAndTheNextRunWorks) {
     ASSERT_TRUE(runner.WholeRun(slot, figures.Span, failure)) << failure;
   }
 
+  // Every slot's copy of the program is made before any trial forks: a
+  // child forked while another thread still writes a copy would inherit
+  // the open file, and starting that copy would then fail (ETXTBSY).
+  std::vector<std::unique_ptr<Slot>> slotList;
+  for (int s = 0; s < std::min(slots, trials); ++s) slotList.push_back(std::make_unique<Slot>());
   std::atomic<int> next{0};
   std::vector<std::thread> threads;
-  for (int s = 0; s < std::min(slots, trials); ++s) {
-    threads.emplace_back([&] {
-      Slot slot;
+  for (auto& owned : slotList) {
+    threads.emplace_back([&, owned = owned.get()] {
+      Slot& slot = *owned;
       for (int trial; (trial = next++) < trials;) {
         // Half the kills anywhere in the run, a quarter each in its first
         // and last sixth (the first moves and the dirty mark; the last
